@@ -1,0 +1,96 @@
+// Quorvel.exe: the single-instance test, the hand-off of a second copy, and the message loop of the first.
+#include "platform/win32/Win32.h"
+
+#include "app/CommandLine.h"
+#include "app/frmMain.h"
+#include "platform/win32/MainWindow.h"
+#include "platform/win32/Registry.h"
+#include "platform/win32/Services.h"
+#include "platform/win32/TrayIcon.h"
+#include "platform/win32/Utf.h"
+#include "platform/win32/WinHttpTransport.h"
+#include "platform/win32/resource.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+namespace
+{
+
+using namespace qv;
+
+// A second copy hands its command line over and ends; it shows nothing and loads no settings.
+void HandOff(HWND hRunning, const std::wstring& sCommandLine)
+{
+    const HandOffRequest request = PrepareHandOff(ArgumentsOf(win32::Utf8(sCommandLine)));
+    std::string sPayload;
+    COPYDATASTRUCT data{};
+    data.dwData = static_cast<ULONG_PTR>(request.nCode);
+    if (request.bHasText)
+    {
+        sPayload = win32::Ansi(request.sText);
+        sPayload.push_back('\0');
+        data.cbData = static_cast<DWORD>(sPayload.size());
+        data.lpData = sPayload.data();
+    }
+    DWORD_PTR nResult = 0;
+    // Synchronous, as the running copy expects; bounded, so a hung copy cannot hold this one for ever.
+    ::SendMessageTimeoutW(hRunning, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 10 * 60 * 1000,
+                          &nResult);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
+{
+    if (HWND hRunning = ::FindWindowW(L"STATIC", win32::TrayIcon::sWindowName))
+    {
+        HandOff(hRunning, ::GetCommandLineW());
+        return 0;
+    }
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    HICON hIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0,
+                                                  LR_DEFAULTSIZE | LR_SHARED));
+    HICON hSmallIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON,
+                                                       ::GetSystemMetrics(SM_CXSMICON),
+                                                       ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+
+    win32::TrayIcon tray;
+    if (!tray.Create(hInstance, hSmallIcon))
+        return 1;
+    win32::MainWindow window;
+    if (!window.Create(hInstance, tray.Handle(), hIcon))
+        return 1;
+
+    win32::Win32Registry registry;
+    win32::WinHttpTransport soap;
+    win32::Win32Dialogs dialogs;
+    dialogs.hOwner = window.Handle();
+    win32::Win32Clock clock;
+    win32::Win32Timers timers;
+    timers.hWnd = window.Handle();
+    win32::Win32System system;
+    win32::PendingIntegration integration;
+    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system};
+
+    frmMain form(platform);
+    window.Bind(&form);
+    tray.Bind(&form, &window);
+    form.Dispatch([&] { form.Form_Load(); });
+
+    MSG msg{};
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+    {
+        if (window.TranslateDialogMessage(msg))
+            continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    form.Form_Unload(); // a quit from elsewhere still saves and removes the icon; runs once
+    ::CoUninitialize();
+    return 0;
+}

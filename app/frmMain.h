@@ -1,0 +1,143 @@
+// The program's one window: the settings dialog and the owner of every long-lived field and object.
+// Its logic is portable; platform/win32 turns window messages into calls of these methods.
+#pragma once
+
+#include "platform/Platform.h"
+#include "session/XPath.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qv
+{
+
+// What the settings window's controls hold. The settings live here while the program runs.
+struct SettingsControls
+{
+    std::string txtZimbraHost;
+    std::string txtUsuario;
+    std::string txtPassword;
+    bool bPasswordChanged = false; // the password box's changed-mark
+    std::string txtFilters = "Spam";
+    int16_t chkSSL = 0;
+    int16_t chkGuardaPassword = 1;
+    int16_t chkWebmailLogin = 1;
+    int16_t chkVentana = 0;
+    int16_t chkSonido = 0;
+    bool mnuPopWinSetupAutoRun = true;
+    bool mnuPopWinSetupMailtoHandler = false;
+    bool optWhiteList = false;
+    std::string lblMailPollInterval;
+};
+
+enum class SaveMode { Startup = 0, UserChange = 1, Shutdown = 2 };
+
+// Only the host, with a port if any: no scheme, no path.
+bool IsValidServerHost(const std::string& sHost);
+
+class frmMain
+{
+public:
+    explicit frmMain(Platform& platform);
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Every entry from the platform (a message, a timer tick, a menu command) runs inside Dispatch, so that a
+    // shutdown asked for inside a modal loop waits until the running call has unwound.
+    template <typename Fn>
+    void Dispatch(Fn&& fn)
+    {
+        ++nEventDepth;
+        fn();
+        if (--nEventDepth == 0 && bUnloadPending)
+            Form_Unload();
+    }
+
+    // Start-up from the settings on; the single-instance test and the hand-off ran before (WinMain).
+    void Form_Load();
+    // "Exit": shutdown now, or as soon as the running call has unwound.
+    void RequestUnload();
+    // Shutdown; runs once, also when Windows ends the session in the middle of something.
+    void Form_Unload();
+    bool IsUnloaded() const { return bUnloaded; }
+
+    void ShowSettingsWindow();
+    void HideSettingsWindow();
+    void Form_Activate();
+    void cmdCerrar_Click();
+    void cmdAceptar_Click(Control nActive);
+    void mnuPopConf_Click();
+    void mnuPopComprobar_Click();
+
+    // Settings store.
+    void LoadSettings();
+    void SaveSettings(SaveMode nMode);
+    void CommitPassword();
+
+    // Control events.
+    void txtZimbraHost_Change(const std::string& sText);
+    [[nodiscard]] bool txtZimbraHost_Validate(); // false keeps the focus in the box
+    void txtUsuario_Change(const std::string& sText);
+    void txtPassword_Change(const std::string& sText);
+
+    // The program's message box: top-most, "Configure" disabled while it is up.
+    int ShowMessage(const std::string& sText, int nStyle, const std::string& sTitle = {});
+
+    // SOAP transport.
+    [[nodiscard]] std::string SendSoapRequest(const std::string& sEnvelope);
+    std::string SoapAddress() const;
+    // Reads an answer; false when it is unreadable or a fault.
+    [[nodiscard]] bool ProcessResponse(const std::string& sAnswer);
+
+    // Check cycle.
+    [[nodiscard]] bool Comprobar(bool bPorTimer = false);
+    void StartCheckTimer(int32_t nSeconds);
+    void StopCheckTimer();
+    void CheckTimerProc();
+    void SetBusy(bool bFlag);
+
+    SettingsControls Controls;
+
+    // Session.
+    std::string sServerHost;
+    std::string sServerVersion;
+    std::string sAuthToken;
+    std::string sSessionElement = "sessionId";
+    std::string sSessionId;
+    std::string sNotifySeq;
+    std::string sChangeToken;
+    std::string sPassword;
+    std::string sComposeFormat;
+    bool bServerProbed = false;
+    std::string sLastError;
+
+    int32_t nMailPollingInterval = 0;
+    int32_t nMailPollingShort = 10;
+    int32_t nReminderMinutes = 0;
+    int64_t dEpochLocal = 0;                // local milliseconds of 1970-01-01 00:00 UTC
+    bool bNewDay = false;
+    std::optional<int64_t> dLastSuccess;    // UTC milliseconds
+    bool bCheckTimerActive = false;
+
+private:
+    bool ProcessSession(const pugi::xml_node& root, bool& bDone);
+    void ReadPreferences(const pugi::xml_node& root);
+    void EndSession();
+    void ResetStaleIcon();
+
+    Platform& P;
+    XPath Xp;
+    bool bLoaded = false;
+    bool bUnloaded = false;
+    bool bUnloadPending = false;
+    int nEventDepth = 0;
+    int nOpenMessages = 0;
+
+    bool bBusy = false;
+    std::string sLastCheckDate;
+    std::string sSavedCaption;
+    std::string sRequestSessionId; // the id the running request carried, to tell a replaced session
+};
+
+} // namespace qv

@@ -1,0 +1,29 @@
+// Everything of the machine the core uses, handed to frmMain as one bundle.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Integration.h"
+#include "platform/MainView.h"
+#include "platform/Registry.h"
+#include "platform/SoapTransport.h"
+#include "platform/System.h"
+#include "platform/Tray.h"
+
+namespace qv
+{
+
+struct Platform
+{
+    IRegistry& Registry;
+    ISoapTransport& Soap;
+    IDialogs& Dialogs;
+    IClock& Clock;
+    ITimers& Timers;
+    IMainView& View;
+    ITray& Tray;
+    IIntegration& Integration;
+    ISystem& System;
+};
+
+} // namespace qv

@@ -1,0 +1,22 @@
+// Small text helpers the core shares. Text is UTF-8 throughout.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv
+{
+
+std::string ReplaceAll(std::string sText, std::string_view sFrom, std::string_view sTo);
+std::string AsciiLower(std::string_view sText);
+bool ContainsNoCase(std::string_view sText, std::string_view sPart); // ASCII letters only
+std::string Trim(std::string_view sText);
+
+// Code points of a UTF-8 text; an invalid byte stands for itself (as U+0080..U+00FF would), so nothing is lost.
+std::u32string DecodeUtf8(std::string_view sText);
+std::string EncodeUtf8(std::u32string_view sText);
+
+// At most nMax bytes of sText, never cutting a character in two.
+std::string CutUtf8(std::string_view sText, size_t nMax);
+
+} // namespace qv

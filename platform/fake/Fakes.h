@@ -1,0 +1,199 @@
+// In-memory stand-ins for the machine, for tests: they keep state, record what the program did, and can fail.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qv::fake
+{
+
+class FakeRegistry final : public IRegistry
+{
+public:
+    struct Key
+    {
+        std::map<std::string, RegValue> Values; // names in lower case: the registry ignores case
+    };
+    std::map<std::string, Key> Keys;             // "root\path" in lower case
+    bool bFailWrites = false;                    // a locked-down profile
+
+    bool KeyExists(RegRoot nRoot, const std::string& sPath) override;
+    RegValue Read(RegRoot nRoot, const std::string& sPath, const std::string& sName) override;
+    bool WriteText(RegRoot nRoot, const std::string& sPath, const std::string& sName, const std::string& sValue,
+                   bool bCreateKey) override;
+    bool WriteDword(RegRoot nRoot, const std::string& sPath, const std::string& sName, uint32_t nValue) override;
+    bool CreateKey(RegRoot nRoot, const std::string& sPath) override;
+    bool DeleteKey(RegRoot nRoot, const std::string& sPath) override;
+    bool DeleteValue(RegRoot nRoot, const std::string& sPath, const std::string& sName) override;
+
+    // Test conveniences over HKCU.
+    void Put(const std::string& sPath, const std::string& sName, const RegValue& value);
+    std::string Text(const std::string& sPath, const std::string& sName);
+    std::vector<std::string> WriteOrder; // names in the order written, for the order of a save
+
+private:
+    static std::string KeyName(RegRoot nRoot, const std::string& sPath);
+};
+
+struct SentRequest
+{
+    std::string sMethod, sUrl, sHost, sBody;
+};
+
+class FakeSoapTransport final : public ISoapTransport
+{
+public:
+    std::deque<HttpReply> Replies; // consumed in order; when empty, a connection failure
+    std::vector<SentRequest> Requests;
+    std::function<void()> OnSend;  // runs inside the call, as a modal wait would let things happen
+
+    HttpReply Send(const std::string& sMethod, const std::string& sUrl, const std::string& sHost,
+                   const std::string& sBody) override;
+
+    static HttpReply Status(long nStatus, std::string sStatusText, std::string sBody = {});
+    static HttpReply Ok(std::string sBody) { return Status(200, "OK", std::move(sBody)); }
+    static HttpReply Failure(TransportError nError, long nCode, std::string sDescription);
+};
+
+struct ShownMessage
+{
+    std::string sText;
+    int nStyle = 0;
+    std::string sTitle;
+};
+
+class FakeDialogs final : public IDialogs
+{
+public:
+    std::vector<ShownMessage> Shown;
+    std::function<void()> OnShow; // runs while the box is up
+    int nAnswer = 1;
+
+    int ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle) override
+    {
+        Shown.push_back({sText, nStyle, sTitle});
+        if (OnShow)
+            OnShow();
+        return nAnswer;
+    }
+};
+
+class FakeClock final : public IClock
+{
+public:
+    int64_t nNowUtcMs = 1767225600000; // 2026-01-01 00:00 UTC
+    int32_t nBiasMinutes = 0;
+    int64_t NowUtcMs() override { return nNowUtcMs; }
+    int32_t TimeZoneBiasMinutes() override { return nBiasMinutes; }
+    void Advance(int64_t nMs) { nNowUtcMs += nMs; }
+};
+
+class FakeTimers final : public ITimers
+{
+public:
+    std::map<TimerId, int64_t> Armed; // id -> milliseconds
+    std::vector<std::pair<TimerId, int64_t>> Starts;
+    void Start(TimerId nId, int64_t nMs) override
+    {
+        Armed[nId] = nMs;
+        Starts.emplace_back(nId, nMs);
+    }
+    void Stop(TimerId nId) override { Armed.erase(nId); }
+    bool IsArmed(TimerId nId) const { return Armed.count(nId) != 0; }
+};
+
+class FakeView final : public IMainView
+{
+public:
+    bool bVisible = false;
+    bool bMinimized = false;
+    bool bLocked = false;
+    bool bConfigureEnabled = true;
+    bool bEnded = false;
+    std::string sTitle = "Quorvel";
+    std::vector<Control> Focus;
+    int nShows = 0;
+
+    void ShowNormal() override
+    {
+        bVisible = true;
+        bMinimized = false;
+        ++nShows;
+    }
+    void HideMinimized() override
+    {
+        bVisible = false;
+        bMinimized = true;
+    }
+    bool IsVisible() override { return bVisible; }
+    void SetFocus(Control nControl) override { Focus.push_back(nControl); }
+    void RefreshControls() override {}
+    void SetLocked(bool bLock, const std::string& sCaption) override
+    {
+        bLocked = bLock;
+        sTitle = sCaption;
+    }
+    void SetMenuConfigureEnabled(bool bEnabled) override { bConfigureEnabled = bEnabled; }
+    void EndProgram() override { bEnded = true; }
+};
+
+class FakeTray final : public ITray
+{
+public:
+    bool bShown = false;
+    std::string sTip;
+    int nResets = 0;
+    bool Add(const std::string& sNewTip) override
+    {
+        bShown = true;
+        sTip = sNewTip;
+        return true;
+    }
+    bool Delete() override
+    {
+        bShown = false;
+        return true;
+    }
+    void IconReset() override { ++nResets; }
+};
+
+class FakeIntegration final : public IIntegration
+{
+public:
+    std::vector<int> Applied;
+    int nShortcuts = 0;
+    bool bDefaultMailClient = false;
+    void ApplyShortcuts() override { ++nShortcuts; }
+    void ApplyWindowsIntegration(int nMode) override { Applied.push_back(nMode); }
+    bool IsDefaultMailClient() override { return bDefaultMailClient; }
+};
+
+class FakeSystem final : public ISystem
+{
+public:
+    int nTrims = 0;
+    void TrimWorkingSet() override { ++nTrims; }
+};
+
+// One of each, bundled the way WinMain bundles the real ones.
+struct FakeMachine
+{
+    FakeRegistry Registry;
+    FakeSoapTransport Soap;
+    FakeDialogs Dialogs;
+    FakeClock Clock;
+    FakeTimers Timers;
+    FakeView View;
+    FakeTray Tray;
+    FakeIntegration Integration;
+    FakeSystem System;
+    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System};
+};
+
+} // namespace qv::fake

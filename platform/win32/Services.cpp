@@ -1,0 +1,61 @@
+#include "platform/win32/Win32.h"
+
+#include "platform/win32/Services.h"
+#include "platform/win32/Utf.h"
+
+#include <psapi.h>
+
+namespace qv::win32
+{
+
+int Win32Dialogs::ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle)
+{
+    return ::MessageBoxW(hOwner, Utf16(sText).c_str(), Utf16(sTitle).c_str(), static_cast<UINT>(nStyle));
+}
+
+int64_t Win32Clock::NowUtcMs()
+{
+    FILETIME ft{};
+    ::GetSystemTimeAsFileTime(&ft);
+    const int64_t n100ns = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    constexpr int64_t nEpochDifference = 116444736000000000; // 1601 to 1970 in 100 ns
+    return (n100ns - nEpochDifference) / 10000;
+}
+
+int32_t Win32Clock::TimeZoneBiasMinutes()
+{
+    TIME_ZONE_INFORMATION zone{};
+    switch (::GetTimeZoneInformation(&zone))
+    {
+    case TIME_ZONE_ID_STANDARD: return zone.Bias + zone.StandardBias;
+    case TIME_ZONE_ID_DAYLIGHT: return zone.Bias + zone.DaylightBias;
+    default: return zone.Bias;
+    }
+}
+
+void Win32Timers::Start(TimerId nId, int64_t nMilliseconds)
+{
+    if (nId != TimerId::Check || !hWnd)
+        return;
+    const UINT nElapse = static_cast<UINT>(std::min<int64_t>(nMilliseconds, USER_TIMER_MAXIMUM));
+    // Setting the same identifier again replaces the pending timer. A refused timer is retried a bounded
+    // number of times: the program must not hang here.
+    nCheckTimer = ::SetTimer(hWnd, nCheckTimerId, nElapse, nullptr);
+    for (int nTry = 0; nCheckTimer == 0 && nTry < 50; ++nTry)
+        nCheckTimer = ::SetTimer(hWnd, 1, nElapse, nullptr);
+}
+
+void Win32Timers::Stop(TimerId nId)
+{
+    if (nId != TimerId::Check || !hWnd || nCheckTimer == 0)
+        return;
+    ::KillTimer(hWnd, nCheckTimer);
+    nCheckTimer = 0;
+}
+
+void Win32System::TrimWorkingSet()
+{
+    ::EmptyWorkingSet(::GetCurrentProcess());
+}
+
+} // namespace qv::win32

@@ -1,0 +1,56 @@
+// The small real services: message boxes, clock, timers, working set, and the shell integration still to come.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Integration.h"
+#include "platform/System.h"
+#include "platform/win32/Win32.h"
+
+namespace qv::win32
+{
+
+class Win32Dialogs final : public IDialogs
+{
+public:
+    HWND hOwner = nullptr;
+    int ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle) override;
+};
+
+class Win32Clock final : public IClock
+{
+public:
+    int64_t NowUtcMs() override;
+    int32_t TimeZoneBiasMinutes() override;
+};
+
+// Timers on the settings window; its procedure receives WM_TIMER with nCheckTimerId.
+class Win32Timers final : public ITimers
+{
+public:
+    static constexpr UINT_PTR nCheckTimerId = 1684;
+    HWND hWnd = nullptr;
+    void Start(TimerId nId, int64_t nMilliseconds) override;
+    void Stop(TimerId nId) override;
+
+private:
+    UINT_PTR nCheckTimer = 0;
+};
+
+class Win32System final : public ISystem
+{
+public:
+    void TrimWorkingSet() override;
+};
+
+// The Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is
+// changed on the machine, and the default-mail-client state reads as "not set".
+class PendingIntegration final : public IIntegration
+{
+public:
+    void ApplyShortcuts() override {}
+    void ApplyWindowsIntegration(int) override {}
+    bool IsDefaultMailClient() override { return false; }
+};
+
+} // namespace qv::win32

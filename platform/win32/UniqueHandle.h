@@ -1,0 +1,50 @@
+// Handles owned once, closed once.
+#pragma once
+
+#include "platform/win32/Win32.h"
+
+#include <utility>
+#include <winhttp.h>
+
+namespace qv::win32
+{
+
+template <typename T, T tInvalid, auto fnClose>
+class UniqueHandle
+{
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(T hOwned) noexcept : h(hOwned) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : h(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+    T get() const noexcept { return h; }
+    explicit operator bool() const noexcept { return h != tInvalid; }
+    [[nodiscard]] T release() noexcept { return std::exchange(h, tInvalid); }
+    T* put() noexcept
+    {
+        reset();
+        return &h;
+    }
+    void reset(T hNew = tInvalid) noexcept
+    {
+        if (h != tInvalid && h != hNew)
+            fnClose(h);
+        h = hNew;
+    }
+
+private:
+    T h = tInvalid;
+};
+
+using UniqueHKey = UniqueHandle<HKEY, nullptr, ::RegCloseKey>;
+using UniqueInternet = UniqueHandle<HINTERNET, nullptr, ::WinHttpCloseHandle>;
+using UniqueMenu = UniqueHandle<HMENU, nullptr, ::DestroyMenu>;
+
+} // namespace qv::win32

@@ -1,0 +1,37 @@
+// The text of every SOAP envelope the program sends, byte for byte as the server has always received it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv
+{
+
+inline constexpr std::string_view sSoapNamespace = "http://www.w3.org/2003/05/soap-envelope";
+inline constexpr std::string_view sProductTitle = "Quorvel";
+
+// "5.0.1"
+std::string VersionText();
+
+std::string XmlEscape(std::string_view sText);
+
+struct SessionHeader
+{
+    std::string sAuthToken;
+    std::string sSessionElement;
+    std::string sSessionId;
+    std::string sNotifySeq;
+    std::string sChangeToken;
+};
+
+// An envelope sent within a session. bChangeLine: the check and the draft carry the change token.
+std::string SessionEnvelope(const SessionHeader& header, bool bChangeLine, std::string_view sBody);
+
+// The login envelope; user and password are escaped.
+std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword);
+
+// The check's batch body: appointments from START to END (milliseconds since the epoch).
+std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd);
+
+} // namespace qv

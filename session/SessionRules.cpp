@@ -1,0 +1,91 @@
+#include "session/SessionRules.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace qv
+{
+
+namespace
+{
+
+// Leading blanks skipped, digits with an optional fraction; sets nUsed to the characters read.
+double LeadingNumber(std::string_view sText, size_t& nUsed)
+{
+    size_t i = 0;
+    while (i < sText.size() && (sText[i] == ' ' || sText[i] == '\t'))
+        ++i;
+    const size_t nStart = i;
+    while (i < sText.size() && sText[i] >= '0' && sText[i] <= '9')
+        ++i;
+    if (i < sText.size() && sText[i] == '.')
+    {
+        ++i;
+        while (i < sText.size() && sText[i] >= '0' && sText[i] <= '9')
+            ++i;
+    }
+    nUsed = i;
+    const std::string sNumber(sText.substr(nStart, i - nStart));
+    if (sNumber.empty() || sNumber == ".")
+        return 0;
+    const double dValue = std::strtod(sNumber.c_str(), nullptr);
+    return std::isfinite(dValue) ? dValue : 0;
+}
+
+int32_t RoundHalfEven(double dValue)
+{
+    if (dValue > 2e9)
+        return 2000000000;
+    return static_cast<int32_t>(std::nearbyint(dValue)); // the default rounding mode sends halves to even
+}
+
+} // namespace
+
+bool IsOldServer(std::string_view sServerVersion)
+{
+    if (sServerVersion.empty())
+        return true;
+    if (sServerVersion[0] < '0' || sServerVersion[0] > '9')
+        return sServerVersion < std::string_view("6.0"); // not a version number: the plain comparison
+    const long nMajor = std::strtol(std::string(sServerVersion.substr(0, 9)).c_str(), nullptr, 10);
+    return nMajor < 6;
+}
+
+int32_t LeadingWholeNumber(std::string_view sText)
+{
+    size_t nUsed = 0;
+    return RoundHalfEven(LeadingNumber(sText, nUsed));
+}
+
+int32_t PollingSeconds(std::string_view sPreference, bool bPresent)
+{
+    int32_t nSeconds = 0;
+    if (bPresent)
+    {
+        size_t nUsed = 0;
+        double dValue = LeadingNumber(sPreference, nUsed);
+        const std::string_view sUnit = sPreference.substr(nUsed, 2);
+        if (sUnit == "ms")
+            dValue /= 1000;
+        else if (!sUnit.empty() && sUnit[0] == 'm')
+            dValue *= 60;
+        else if (!sUnit.empty() && sUnit[0] == 'h')
+            dValue *= 3600;
+        else if (!sUnit.empty() && sUnit[0] == 'd')
+            dValue *= 86400;
+        // Below a second is the web client's "as new mail arrives": poll often, not constantly.
+        if (dValue > 0 && dValue < 1)
+            return 15;
+        nSeconds = RoundHalfEven(dValue);
+    }
+    if (nSeconds == 0)
+        return 300;
+    if (nSeconds == 500)
+        return 15;
+    if (nSeconds > 900)
+        return 14400;
+    return nSeconds;
+}
+
+} // namespace qv

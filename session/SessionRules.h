@@ -1,0 +1,21 @@
+// The small rules of the check cycle that read the server's texts.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace qv
+{
+
+// Servers before 6.0 name the session element "sessionId" and take the old appointment request.
+// Compared by number: "10.0.6_GA" is a newer server than "6.0", whatever the text says.
+bool IsOldServer(std::string_view sServerVersion);
+
+// Seconds between checks from the account's polling preference ("5m", "30s", "300", "500ms"...),
+// with the program's limits: none or 0 gives 300, "as new mail arrives" gives 15, above 900 gives 4 hours.
+int32_t PollingSeconds(std::string_view sPreference, bool bPresent);
+
+// The leading number of a text, rounded halves to even; 0 when there is none.
+int32_t LeadingWholeNumber(std::string_view sText);
+
+} // namespace qv

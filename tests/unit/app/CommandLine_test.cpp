@@ -1,0 +1,53 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace qv
+{
+namespace
+{
+
+TEST(PrepareHandOff, ChoosesTheCodeAndPreparesTheText)
+{
+    struct Case
+    {
+        const char* sArguments;
+        HandOffCode nCode;
+        const char* sText;
+    };
+    const Case cases[] = {
+        {"mailto:bob@example.com?subject=Hi", HandOffCode::OpenWebmail, "bob@example.com&subject=Hi"},
+        {"\"C:\\Users\\a\\My file.txt\"", HandOffCode::UploadFiles, "\"C:\\Users\\a\\My file.txt\""},
+        {"/SETTINGS", HandOffCode::ShowSettings, "/SETTINGS"},
+        {"/settings C:\\x.txt", HandOffCode::UploadFiles, "/settings C:\\x.txt"},
+        {"\"mailto:a@b.c\"", HandOffCode::OpenWebmail, "a@b.c"},
+        {"MAILTO:a@b.c", HandOffCode::OpenWebmail, "MAILTO:a@b.c"}, // only the exact lower-case scheme goes
+    };
+    for (const Case& c : cases)
+    {
+        const HandOffRequest request = PrepareHandOff(c.sArguments);
+        EXPECT_EQ(request.nCode, c.nCode) << c.sArguments;
+        EXPECT_EQ(request.sText, c.sText) << c.sArguments;
+        EXPECT_TRUE(request.bHasText);
+    }
+    const HandOffRequest none = PrepareHandOff("");
+    EXPECT_EQ(none.nCode, HandOffCode::OpenWebmail);
+    EXPECT_FALSE(none.bHasText);
+}
+
+TEST(ArgumentsOf, SkipsTheProgramPathHoweverItIsQuoted)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"\"C:\\Program Files\\Quorvel\\Quorvel.exe\" /settings", "/settings"},
+        {"Quorvel.exe mailto:a@b.c", "mailto:a@b.c"},
+        {"Quorvel.exe", ""},
+        {"\"Quorvel.exe\"", ""},
+        {"\"unterminated", ""},
+        {"  Quorvel.exe   \"C:\\a b.txt\" \"C:\\c.txt\"", "\"C:\\a b.txt\" \"C:\\c.txt\""},
+    };
+    for (const auto& [sLine, sArguments] : cases)
+        EXPECT_EQ(ArgumentsOf(sLine), sArguments) << sLine;
+}
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,181 @@
+#include "../Answers.h"
+#include "../FormFixture.h"
+
+namespace qv
+{
+namespace
+{
+
+using namespace test;
+
+class Startup : public FormFixture
+{
+};
+
+TEST_F(Startup, IncompleteCredentialsShowTheWindowAndSendNothing)
+{
+    Store("ZimbraHost", "mail.example.com");
+    Store("Username", "alice");
+    Form.Form_Load();
+    EXPECT_TRUE(M.View.bVisible);
+    EXPECT_TRUE(M.Soap.Requests.empty());
+    EXPECT_TRUE(M.Timers.Armed.empty());
+    EXPECT_TRUE(M.Tray.bShown);
+}
+
+TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
+{
+    StoreAccount();
+    AnswerWith(LoginAnswer("5m"));
+    Form.Form_Load();
+    ASSERT_EQ(M.Soap.Requests.size(), 2u);
+    EXPECT_EQ(M.Soap.Requests[0].sMethod, "OPTIONS");
+    EXPECT_EQ(M.Soap.Requests[1].sMethod, "POST");
+    EXPECT_NE(M.Soap.Requests[1].sBody.find("<password>secret</password>"), std::string::npos);
+    EXPECT_FALSE(M.View.bVisible);
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 300000);
+    EXPECT_EQ(Form.Controls.lblMailPollInterval, "300");
+}
+
+TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
+{
+    StoreAccount();
+    M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok({}));
+    M.Soap.Replies.push_back(
+        fake::FakeSoapTransport::Status(500, "Internal Server Error", FaultAnswer(sAuthFailed, "authentication failed for [alice]")));
+    Form.Form_Load();
+    EXPECT_TRUE(M.View.bVisible);
+    EXPECT_EQ(Form.Controls.txtPassword, "");
+    EXPECT_EQ(Form.sPassword, "");
+    EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
+}
+
+TEST_F(Startup, AnUnreachableServerDoesNotStopStartUp)
+{
+    StoreAccount();
+    Form.Form_Load(); // the fake transport has no answers: it cannot connect
+    EXPECT_FALSE(M.View.bVisible);
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
+    EXPECT_NE(Form.sLastError.find("Request to http://mail.example.com/service/soap"), std::string::npos);
+}
+
+TEST_F(Startup, ExitRemovesTheIconSavesOnceAndEnds)
+{
+    Form.Form_Load();
+    const size_t nSaves = Saves();
+    Form.Dispatch([&] { Form.RequestUnload(); });
+    Form.Form_Unload(); // the end of the Windows session after Exit
+    EXPECT_EQ(Saves(), nSaves + 1);
+    EXPECT_FALSE(M.Tray.bShown);
+    EXPECT_TRUE(M.View.bEnded);
+    EXPECT_TRUE(M.Timers.Armed.empty());
+}
+
+TEST_F(Startup, ExitDuringAMessageBoxWaitsUntilTheBoxIsClosed)
+{
+    Form.Form_Load();
+    const size_t nSaves = Saves();
+    bool bUnloadedInsideTheBox = true;
+    M.Dialogs.OnShow = [&] {
+        Form.Dispatch([&] { Form.RequestUnload(); }); // "Exit" from the tray while the box is up
+        bUnloadedInsideTheBox = Form.IsUnloaded();
+    };
+    Form.Dispatch([&] { Form.mnuPopComprobar_Click(); }); // missing fields: a message box
+    EXPECT_FALSE(bUnloadedInsideTheBox);
+    EXPECT_TRUE(Form.IsUnloaded());
+    EXPECT_EQ(Saves(), nSaves + 1);
+}
+
+TEST_F(Startup, SessionEndDuringARequestSavesOnceAndArmsNothingAfterwards)
+{
+    StoreAccount();
+    Form.Form_Load();
+    const size_t nSaves = Saves();
+    M.Soap.OnSend = [&] { Form.Form_Unload(); }; // WM_ENDSESSION while the check waits
+    Form.Dispatch([&] { Form.CheckTimerProc(); });
+    Form.Form_Unload();
+    EXPECT_EQ(Saves(), nSaves + 1);
+    EXPECT_TRUE(M.Timers.Armed.empty());
+}
+
+TEST_F(Startup, MessageBoxesAreTopMostWithTheDefaultTitleAndLockConfigure)
+{
+    bool bConfigureWhileOpen = true;
+    M.Dialogs.OnShow = [&] { bConfigureWhileOpen = M.View.bConfigureEnabled; };
+    Form.ShowMessage("Hello", nMbExclamation);
+    ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 48 | 0x40000);
+    EXPECT_EQ(M.Dialogs.Shown[0].sTitle, "Quorvel v5.0.1");
+    EXPECT_FALSE(bConfigureWhileOpen);
+    EXPECT_TRUE(M.View.bConfigureEnabled);
+    Form.ShowMessage("x", nMbInformation, "Own title");
+    EXPECT_EQ(M.Dialogs.Shown[1].sTitle, "Own title");
+}
+
+TEST_F(Startup, TheServerBoxRefusesSchemesAndPathsButKeepsTheText)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"mail.example.com", true},          {"127.0.0.1:8080", true},   {"", true},
+        {"http://mail.example.com", false},  {"HTTP:mail", false},       {"https://mail", false},
+        {"mail.example.com/zimbra/", false}, {"mail\\zimbra", false},
+    };
+    for (const auto& [sText, bValid] : cases)
+    {
+        M.Dialogs.Shown.clear();
+        Form.txtZimbraHost_Change(sText);
+        EXPECT_EQ(Form.txtZimbraHost_Validate(), bValid) << sText;
+        EXPECT_EQ(M.Dialogs.Shown.size(), bValid ? 0u : 1u) << sText;
+        if (!bValid)
+        {
+            EXPECT_EQ(M.Dialogs.Shown[0].sText, "Invalid server name");
+        }
+        EXPECT_EQ(Form.Controls.txtZimbraHost, sText);
+    }
+}
+
+TEST_F(Startup, ChangingServerOrUserEndsTheSession)
+{
+    const std::pair<void (*)(frmMain&), bool> changes[] = {
+        {[](frmMain& f) { f.txtZimbraHost_Change("other"); }, true},
+        {[](frmMain& f) { f.txtUsuario_Change("bob"); }, false},
+    };
+    for (const auto& [change, bProbesAgain] : changes)
+    {
+        Form.sAuthToken = "tok";
+        Form.sSessionId = "9";
+        Form.bServerProbed = true;
+        change(Form);
+        EXPECT_TRUE(Form.sAuthToken.empty());
+        EXPECT_TRUE(Form.sSessionId.empty());
+        EXPECT_EQ(Form.bServerProbed, !bProbesAgain);
+    }
+    EXPECT_EQ(Form.sServerHost, "other");
+}
+
+TEST_F(Startup, OkChecksBeforeSavingAndSavesOnlyAfterSuccess)
+{
+    Form.Form_Load();
+    const size_t nSaves = Saves();
+    Form.txtZimbraHost_Change("mail.example.com");
+    Form.txtUsuario_Change("alice");
+    Form.txtPassword_Change("secret"); // Enter pressed in the password box: not yet committed
+    Form.cmdAceptar_Click(Control::txtZimbraHost);
+    EXPECT_TRUE(M.Soap.Requests.empty()); // Enter in another box does not submit
+
+    Form.cmdAceptar_Click(Control::txtPassword); // no answer: fails, nothing saved
+    EXPECT_EQ(Saves(), nSaves);
+    EXPECT_TRUE(M.View.bVisible);
+    ASSERT_FALSE(M.Dialogs.Shown.empty());
+    EXPECT_EQ(M.Dialogs.Shown.back().nStyle, 48 | 0x40000);
+
+    AnswerWith(LoginAnswer("2m"));
+    Form.cmdAceptar_Click(Control::cmdAceptar);
+    EXPECT_EQ(Saves(), nSaves + 1);
+    EXPECT_FALSE(M.View.bVisible);
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 120000);
+    EXPECT_NE(M.Soap.Requests.back().sBody.find("<password>secret</password>"), std::string::npos);
+}
+
+} // namespace
+} // namespace qv

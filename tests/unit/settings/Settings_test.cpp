@@ -1,0 +1,193 @@
+#include "settings/Registry2.h"
+#include "settings/PocketCrypter.h"
+
+#include "../FormFixture.h"
+
+namespace qv
+{
+namespace
+{
+
+using test::FormFixture;
+
+class Settings : public FormFixture
+{
+};
+
+TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
+{
+    Form.Form_Load();
+    const SettingsControls& c = Form.Controls;
+    EXPECT_EQ(c.chkSSL, 0);
+    EXPECT_EQ(c.chkGuardaPassword, 1);
+    EXPECT_EQ(c.chkWebmailLogin, 1);
+    EXPECT_EQ(c.chkVentana, 0);
+    EXPECT_EQ(c.chkSonido, 0);
+    EXPECT_TRUE(c.mnuPopWinSetupAutoRun);
+    EXPECT_FALSE(c.mnuPopWinSetupMailtoHandler);
+    EXPECT_EQ(c.txtFilters, "Spam");
+    EXPECT_FALSE(c.optWhiteList);
+
+    const std::vector<std::string> order = {"ZimbraHost", "HTTPS",   "Username", "GuardaPassword",
+                                            "Password",   "WebmailLogin", "Ventana",  "Sonido",
+                                            "AutoRun",    "mailtoHandler", "Filtros", "WhiteList"};
+    EXPECT_EQ(M.Registry.WriteOrder, order);
+    const std::pair<const char*, const char*> stored[] = {
+        {"HTTPS", "0"},   {"GuardaPassword", "1"}, {"WebmailLogin", "1"}, {"Ventana", "0"},   {"Sonido", "0"},
+        {"AutoRun", "1"}, {"mailtoHandler", "0"},  {"Filtros", "Spam"},   {"WhiteList", "0"}, {"Password", ""},
+    };
+    for (const auto& [sName, sValue] : stored)
+        EXPECT_EQ(Stored(sName), sValue) << sName;
+    EXPECT_EQ(M.Integration.Applied, std::vector<int>{0});
+    EXPECT_EQ(M.Integration.nShortcuts, 1);
+}
+
+TEST_F(Settings, BadStoredValuesGiveSoundDefaultsAndTextSurvives)
+{
+    Store("HTTPS", "abc");
+    Store("WhiteList", "maybe");
+    Store("Sonido", "7");
+    Store("AutoRun", "false");
+    M.Registry.Put(sSettingsKey, "Ventana", RegValue{RegKind::Other, {}, 0});          // binary data
+    M.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Dword, {}, 0});      // a number, not text
+    const std::string sLongFilter(5000, 'x');
+    Store("Filtros", sLongFilter + "|Ελληνικά");
+    Form.Form_Load();
+    EXPECT_EQ(Form.Controls.chkSSL, 0);
+    EXPECT_FALSE(Form.Controls.optWhiteList);
+    EXPECT_EQ(Form.Controls.chkSonido, 0);
+    EXPECT_FALSE(Form.Controls.mnuPopWinSetupAutoRun);
+    EXPECT_EQ(Form.Controls.chkVentana, 0);
+    EXPECT_EQ(Form.Controls.chkWebmailLogin, 0);
+    EXPECT_EQ(Stored("Filtros"), sLongFilter + "|Ελληνικά");
+    EXPECT_EQ(Stored("HTTPS"), "0");
+    EXPECT_EQ(Stored("Ventana"), "0");
+}
+
+TEST_F(Settings, PlainPasswordIsUsedAndThenStoredScrambled)
+{
+    Store("Password", "text:s3cr&t");
+    Form.LoadSettings();
+    EXPECT_EQ(Form.sPassword, "s3cr&t");
+    EXPECT_EQ(Form.Controls.txtPassword, std::string(20, '*'));
+    Form.SaveSettings(SaveMode::UserChange);
+    EXPECT_NE(Stored("Password"), "text:s3cr&t");
+    EXPECT_EQ(RestoredPassword(Stored("Password"), true), "s3cr&t");
+
+    fake::FakeMachine other;
+    other.Registry = M.Registry;
+    frmMain next(other.Bundle);
+    next.LoadSettings();
+    EXPECT_EQ(next.sPassword, "s3cr&t");
+}
+
+TEST_F(Settings, PasswordsThatCannotBeScrambledComeBackUnchanged)
+{
+    for (const char* sPassword : {"пароль", "k-leading-zero", "€"})
+    {
+        Form.txtPassword_Change(sPassword);
+        Form.CommitPassword();
+        Form.SaveSettings(SaveMode::UserChange);
+        fake::FakeMachine other;
+        other.Registry = M.Registry;
+        frmMain next(other.Bundle);
+        next.LoadSettings();
+        EXPECT_EQ(next.sPassword, sPassword);
+    }
+}
+
+TEST_F(Settings, WithoutSavePasswordNothingIsStoredAndTheWindowAsks)
+{
+    StoreAccount();
+    Store("GuardaPassword", "0");
+    Form.Form_Load(); // logs in (no answer here) with the stored password, then stores none
+    EXPECT_EQ(Stored("Password"), "");
+
+    fake::FakeMachine other;
+    other.Registry = M.Registry;
+    frmMain next(other.Bundle);
+    next.Form_Load();
+    EXPECT_TRUE(other.View.bVisible);
+    EXPECT_TRUE(other.Soap.Requests.empty());
+}
+
+TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
+{
+    Form.sAuthToken = "tok";
+    Form.sSessionId = "17";
+    Form.CommitPassword(); // nothing changed: nothing happens
+    EXPECT_EQ(Form.sAuthToken, "tok");
+    Form.txtPassword_Change("new one");
+    Form.CommitPassword();
+    EXPECT_EQ(Form.sPassword, "new one");
+    EXPECT_EQ(Form.Controls.txtPassword, std::string(20, '*'));
+    EXPECT_TRUE(Form.sAuthToken.empty());
+    EXPECT_TRUE(Form.sSessionId.empty());
+    Form.txtPassword_Change("");
+    Form.CommitPassword();
+    EXPECT_EQ(Form.Controls.txtPassword, "");
+    EXPECT_EQ(Form.sPassword, "");
+}
+
+TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystem)
+{
+    Form.Controls.mnuPopWinSetupMailtoHandler = false;
+    M.Integration.bDefaultMailClient = true;
+    Form.SaveSettings(SaveMode::UserChange);
+    EXPECT_EQ(Stored("mailtoHandler"), "0");
+    Form.SaveSettings(SaveMode::Shutdown);
+    EXPECT_EQ(Stored("mailtoHandler"), "1");
+    EXPECT_EQ(M.Integration.Applied, (std::vector<int>{1, 2}));
+}
+
+TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
+{
+    M.Registry.bFailWrites = true;
+    Form.txtZimbraHost_Change("mail.example.com");
+    Form.SaveSettings(SaveMode::UserChange);
+    EXPECT_EQ(Form.Controls.txtZimbraHost, "mail.example.com");
+    EXPECT_FALSE(M.Registry.KeyExists(RegRoot::CurrentUser, sSettingsKey));
+}
+
+TEST(Registry2, ReadsTextsAndNumbersAndWritesKeepingTheType)
+{
+    fake::FakeRegistry reg;
+    const std::string sKey = "Software\\Clients\\Mail";
+    EXPECT_EQ(Registry2::GetKeyValue(reg, RegRoot::CurrentUser, sKey, "x"), "");
+    EXPECT_FALSE(Registry2::SetKeyValue(reg, RegRoot::CurrentUser, sKey, "x", "1")); // the key is not created
+
+    Registry2::CreateKey(reg, RegRoot::CurrentUser, sKey);
+    EXPECT_TRUE(Registry2::SetKeyValue(reg, RegRoot::CurrentUser, sKey, "name", "Quorvel"));
+    EXPECT_EQ(Registry2::GetKeyValue(reg, RegRoot::CurrentUser, sKey, "NAME"), "Quorvel");
+
+    reg.Put(sKey, "count", RegValue{RegKind::Dword, {}, 7});
+    EXPECT_EQ(Registry2::GetKeyValue(reg, RegRoot::CurrentUser, sKey, "count"), "7");
+    EXPECT_TRUE(Registry2::SetKeyValue(reg, RegRoot::CurrentUser, sKey, "count", "42"));
+    EXPECT_EQ(reg.Read(RegRoot::CurrentUser, sKey, "count").nKind, RegKind::Dword);
+    EXPECT_EQ(reg.Read(RegRoot::CurrentUser, sKey, "count").nDword, 42u);
+
+    reg.Put(sKey, "blob", RegValue{RegKind::Other, {}, 0});
+    EXPECT_EQ(Registry2::GetKeyValue(reg, RegRoot::CurrentUser, sKey, "blob"), "");
+    EXPECT_FALSE(Registry2::SetKeyValue(reg, RegRoot::CurrentUser, sKey, "blob", "x"));
+
+    Registry2::DeleteValue(reg, RegRoot::CurrentUser, sKey, "name");
+    EXPECT_EQ(Registry2::GetKeyValue(reg, RegRoot::CurrentUser, sKey, "name"), "");
+    Registry2::DeleteKey(reg, RegRoot::CurrentUser, sKey);
+    EXPECT_FALSE(reg.KeyExists(RegRoot::CurrentUser, sKey));
+}
+
+TEST(SettingsValues, CheckBoxesAndFlagsReadOnlyWhatTheyMean)
+{
+    const std::pair<const char*, int> checks[] = {{"0", 0}, {"1", 1}, {" 1 ", 1}, {"2", 9}, {"-1", 9},
+                                                   {"", 9},  {"1x", 9}, {"99999999999", 9}};
+    for (const auto& [sText, nValue] : checks)
+        EXPECT_EQ(CheckBoxValue(sText, 9), nValue) << sText;
+    const std::pair<const char*, bool> flags[] = {{"1", true},     {"0", false}, {"True", true}, {"FALSE", false},
+                                                   {"-1", true},    {"yes", true}, {"", true}};
+    for (const auto& [sText, bValue] : flags)
+        EXPECT_EQ(FlagValue(sText, true), bValue) << sText;
+    EXPECT_FALSE(FlagValue("maybe", false));
+}
+
+} // namespace
+} // namespace qv
