@@ -1,0 +1,153 @@
+// The core's SOAP client against the fake server through a real HTTP stack: what goes on the wire, byte for byte,
+// and how each kind of answer is classified.
+#include "FakeServer.h"
+
+#include "app/frmMain.h"
+#include "platform/fake/Fakes.h"
+#include "platform/posix/CurlTransport.h"
+#include "session/Envelope.h"
+
+#include <gtest/gtest.h>
+
+namespace qv
+{
+namespace
+{
+
+using test::FakeServer;
+
+class Transport : public ::testing::Test
+{
+protected:
+    fake::FakeMachine M;
+    CurlTransport Curl;
+    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System};
+    frmMain Form{P};
+
+    void Account(const FakeServer& server, const std::string& sPassword = "secret")
+    {
+        ASSERT_TRUE(server.IsRunning());
+        Form.txtZimbraHost_Change(server.HostAndPort());
+        Form.txtUsuario_Change("alice");
+        Form.txtPassword_Change(sPassword);
+        Form.CommitPassword();
+    }
+    std::string SoapUrl(const FakeServer& server) const
+    {
+        return "http://" + server.HostAndPort() + "/service/soap";
+    }
+};
+
+TEST_F(Transport, ALoginProbesThenPostsTheExactEnvelope)
+{
+    FakeServer server(R"({"account": {"name": "alice", "password": "p&ss<word>"}})");
+    Account(server, "p&ss<word>");
+    const std::string sEnvelope = LoginEnvelope("alice", "p&ss<word>");
+    const std::string sAnswer = Form.SendSoapRequest(sEnvelope);
+    ASSERT_FALSE(sAnswer.empty()) << Form.sLastError;
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].sMethod, "OPTIONS");
+    EXPECT_EQ(requests[0].sPath, "/service/soap");
+    EXPECT_EQ(requests[0].sBody, "");
+    EXPECT_EQ(requests[1].sMethod, "POST");
+    EXPECT_EQ(requests[1].sHost, server.HostAndPort());
+    EXPECT_EQ(requests[1].sBody, sEnvelope);
+}
+
+TEST_F(Transport, TheLoginAnswerStartsASessionThatTheNextCheckUses)
+{
+    FakeServer server;
+    Account(server);
+    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
+    EXPECT_FALSE(Form.sAuthToken.empty());
+    EXPECT_FALSE(Form.sSessionId.empty());
+    EXPECT_EQ(Form.sSessionElement, "session");
+    EXPECT_EQ(Form.nMailPollingInterval, 300);
+    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u); // one probe only
+    const std::string sLine = "    <session id=\"" + Form.sSessionId + "\">" + Form.sSessionId + "</session>\r\n";
+    EXPECT_NE(requests[2].sBody.find(sLine), std::string::npos) << requests[2].sBody;
+    EXPECT_NE(requests[2].sBody.find("<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\""),
+              std::string::npos);
+}
+
+TEST_F(Transport, AProbeThatIsRefusedStopsBeforeThePost)
+{
+    FakeServer server("probe_404");
+    Account(server);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(Form.sLastError, "Request to " + SoapUrl(server) + "\r\nproduced the following error\r\nNot Found\r\n"
+                                                                 "Try checking or unchecking 'Use Safe Connection'");
+}
+
+TEST_F(Transport, AServerFaultWithStatus500IsReadAsAFault)
+{
+    FakeServer server("soap_500");
+    Account(server);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_NE(Form.sLastError.find("system failure"), std::string::npos) << Form.sLastError;
+    EXPECT_TRUE(Form.bServerProbed);
+}
+
+TEST_F(Transport, AnHtmlPageWithStatus200IsNoAnswerAndNoError)
+{
+    FakeServer server("html_200");
+    Account(server);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sLastError, "");
+    EXPECT_EQ(Form.sPassword, "secret");
+}
+
+TEST_F(Transport, ARejectedPasswordIsForgotten)
+{
+    FakeServer server("auth_failed");
+    Account(server);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
+    EXPECT_EQ(Form.sPassword, "");
+    EXPECT_EQ(Form.Controls.txtPassword, "");
+}
+
+TEST_F(Transport, ACutAnswerIsAParseErrorWithAShortQuote)
+{
+    FakeServer server("malformed_xml");
+    Account(server);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sLastError.rfind("Zimbra server reports an error:\r\n", 0), 0u) << Form.sLastError;
+    EXPECT_LT(Form.sLastError.size(), 400u);
+    EXPECT_TRUE(Form.sAuthToken.empty());
+}
+
+TEST_F(Transport, AServerThatNeverAnswersTimesOut)
+{
+    FakeServer server("hang");
+    Account(server);
+    Curl.nReceiveTimeoutSeconds = 2;
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sLastError.rfind("Request to " + SoapUrl(server) + "\r\n", 0), 0u) << Form.sLastError;
+}
+
+TEST_F(Transport, ANameThatDoesNotResolveAndAClosedPortGiveTheTemplate)
+{
+    for (const std::string sHost : {"nonexistent.invalid", "127.0.0.1:1"})
+    {
+        Form.txtZimbraHost_Change(sHost);
+        EXPECT_EQ(Form.SendSoapRequest("<x/>"), "");
+        EXPECT_EQ(Form.sLastError.rfind("Request to http://" + sHost + "/service/soap\r\nproduced", 0), 0u)
+            << Form.sLastError;
+    }
+}
+
+TEST_F(Transport, AFiveMegabyteAnswerIsRead)
+{
+    FakeServer server("huge_answer");
+    Account(server);
+    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
+    EXPECT_FALSE(Form.sAuthToken.empty());
+}
+
+} // namespace
+} // namespace qv
