@@ -59,8 +59,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                                                        ::GetSystemMetrics(SM_CXSMICON),
                                                        ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 
+    HICON hNewMailIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_NEWMAIL), IMAGE_ICON,
+                                                         ::GetSystemMetrics(SM_CXSMICON),
+                                                         ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+
     win32::TrayIcon tray;
-    if (!tray.Create(hInstance, hSmallIcon))
+    if (!tray.Create(hInstance, hSmallIcon, hNewMailIcon))
         return 1;
     win32::MainWindow window;
     if (!window.Create(hInstance, tray.Handle(), hIcon))

@@ -17,7 +17,8 @@ constexpr size_t nPasswordMaskLength = 20;
 } // namespace
 
 frmMain::frmMain(Platform& platform)
-    : P(platform)
+    : Lists([this](const std::string& sText) { ShowMessage(sText, nMbExclamation); })
+    , P(platform)
     , Xp([this](const std::string& sText) { ShowMessage(sText, nMbInformation); })
 {
 }
@@ -201,6 +202,8 @@ void frmMain::CommitPassword()
 
 void frmMain::txtZimbraHost_Change(const std::string& sText)
 {
+    if (sText != Controls.txtZimbraHost)
+        Lists.Clear(); // another server: its folders and tags are not the old ones
     Controls.txtZimbraHost = sText;
     sServerHost = sText;
     sSessionId.clear();
@@ -226,6 +229,8 @@ bool frmMain::txtZimbraHost_Validate()
 
 void frmMain::txtUsuario_Change(const std::string& sText)
 {
+    if (sText != Controls.txtUsuario)
+        Lists.Clear(); // another account
     Controls.txtUsuario = sText;
     sSessionId.clear();
     sAuthToken.clear();

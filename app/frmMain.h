@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "session/Folders.h"
 #include "session/XPath.h"
 
 #include <cstdint>
@@ -98,6 +99,7 @@ public:
     void SetBusy(bool bFlag);
 
     SettingsControls Controls;
+    AccountLists Lists;
 
     // Session.
     std::string sServerHost;
@@ -120,8 +122,18 @@ public:
     std::optional<int64_t> dLastSuccess;    // UTC milliseconds
     bool bCheckTimerActive = false;
 
+    // What one answer announces.
+    std::string sMensaje;
+    int32_t nSinLeer = 0;
+    std::string sReminders;
+
 private:
     bool ProcessSession(const pugi::xml_node& root, bool& bDone);
+    void ReadRefresh(const pugi::xml_node& root);
+    void ReadNotifyBlocks(const pugi::xml_node& root);
+    void ReadNewMessages(const pugi::xml_node& notify);
+    void Announce();
+    FilterRule Rule() const { return {Controls.txtFilters, Controls.optWhiteList}; }
     void ReadPreferences(const pugi::xml_node& root);
     void EndSession();
     void ResetStaleIcon();

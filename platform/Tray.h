@@ -12,7 +12,10 @@ public:
     virtual ~ITray() = default;
     virtual bool Add(const std::string& sTip) = 0; // the window's own icon
     virtual bool Delete() = 0;
-    virtual void IconReset() = 0; // back to the window's own icon: the unread state is stale
+    virtual void IconReset() = 0; // back to the window's own icon and tip
+    // The announcement: the first line is the balloon's title, the rest its text; the new-mail icon and tip
+    // only when nSinLeer is at least 1.
+    virtual void IconAdd(const std::string& sMensaje, int nSinLeer) = 0;
 };
 
 } // namespace qv

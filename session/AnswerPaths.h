@@ -18,6 +18,10 @@ inline const std::string sHeaderSession = sContext + "session";
 inline const std::string sChange = sContext + "change";
 inline const std::string sRefer = sAuthResponse + "/refer";
 inline const std::string sAuthToken = sAuthResponse + "/authToken";
+// The engine takes no choice after "//": the same elements, in document order.
+inline const std::string sRefreshFolders = sContext + "refresh//*[self::folder or self::link]";
+inline const std::string sRefreshTags = sContext + "refresh//tag";
+inline const std::string sNotifyBlocks = "/soap:Envelope/soap:Header/context//notify";
 
 inline std::string Pref(const std::string& sName)
 {
@@ -46,7 +50,16 @@ inline std::vector<std::string> All()
             Pref("zimbraPrefMailPollingInterval"),
             Pref("zimbraPrefCalendarApptReminderWarningTime"),
             sFaultCode,
-            sFaultText};
+            sFaultText,
+            sRefreshFolders,
+            sRefreshTags,
+            sNotifyBlocks,
+            "created//m",
+            "su",
+            "modified//m",
+            "deleted",
+            "(created|modified)//tag",
+            "(created|modified)//folder"};
 }
 
 } // namespace qv::Paths

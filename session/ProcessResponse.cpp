@@ -32,6 +32,10 @@ bool EndsSession(const std::string& sCode)
 
 bool frmMain::ProcessResponse(const std::string& sAnswer)
 {
+    sMensaje.clear();
+    nSinLeer = 0;
+    sReminders.clear();
+
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
         doc.load_buffer(sAnswer.data(), sAnswer.size(), pugi::parse_default, pugi::encoding_utf8);
@@ -70,6 +74,10 @@ bool frmMain::ProcessResponse(const std::string& sAnswer)
     const bool bResult = ProcessSession(root, bDone);
     if (bDone)
         return bResult;
+
+    ReadRefresh(root);
+    ReadNotifyBlocks(root);
+    Announce();
 
     dLastSuccess = P.Clock.NowUtcMs();
     return true;

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (an envelope on a blue disc) at 16, 32 and 48 pixels and writes an .ico file."""
+"""Draws the program's icons (an envelope on a blue disc; on an orange one for new mail) at 16, 32 and 48
+pixels and writes .ico files: make_icon.py OUT.ico [--new-mail]."""
 import struct
 import sys
 
 
-def pixel(x, y, size):
+def pixel(x, y, size, disc):
     """BGRA of one pixel: a blue disc with a white envelope and its flap."""
     cx = cy = (size - 1) / 2
     r = size / 2 - 0.5
@@ -21,13 +22,13 @@ def pixel(x, y, size):
         if abs(y - flap_y) < max(1.0, size / 24):
             return (140, 90, 30, 255)
         return (255, 255, 255, 255)
-    return (200, 120, 30, alpha)
+    return disc + (alpha,)
 
 
-def image(size):
+def image(size, disc):
     rows = []
     for y in range(size - 1, -1, -1):  # bottom-up
-        rows.append(b"".join(struct.pack("BBBB", *pixel(x, y, size)) for x in range(size)))
+        rows.append(b"".join(struct.pack("BBBB", *pixel(x, y, size, disc)) for x in range(size)))
     xor = b"".join(rows)
     mask_row = ((size + 31) // 32) * 4
     and_mask = b"\0" * (mask_row * size)
@@ -35,9 +36,10 @@ def image(size):
     return header + xor + and_mask
 
 
-def main(path):
+def main(path, new_mail):
+    disc = (20, 120, 240) if new_mail else (200, 120, 30)  # BGR
     sizes = (16, 32, 48)
-    images = [image(s) for s in sizes]
+    images = [image(s, disc) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, data in zip(sizes, images):
@@ -49,4 +51,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], "--new-mail" in sys.argv[2:])

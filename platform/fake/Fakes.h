@@ -161,6 +161,13 @@ public:
         return true;
     }
     void IconReset() override { ++nResets; }
+    struct Announcement
+    {
+        std::string sMensaje;
+        int nSinLeer = 0;
+    };
+    std::vector<Announcement> Announced;
+    void IconAdd(const std::string& sMensaje, int nSinLeer) override { Announced.push_back({sMensaje, nSinLeer}); }
 };
 
 class FakeIntegration final : public IIntegration
@@ -178,7 +185,9 @@ class FakeSystem final : public ISystem
 {
 public:
     int nTrims = 0;
+    int nSounds = 0;
     void TrimWorkingSet() override { ++nTrims; }
+    void PlayNewMailSound() override { ++nSounds; }
 };
 
 // One of each, bundled the way WinMain bundles the real ones.

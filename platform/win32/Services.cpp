@@ -3,6 +3,7 @@
 #include "platform/win32/Services.h"
 #include "platform/win32/Utf.h"
 
+#include <mmsystem.h>
 #include <psapi.h>
 
 namespace qv::win32
@@ -56,6 +57,21 @@ void Win32Timers::Stop(TimerId nId)
 void Win32System::TrimWorkingSet()
 {
     ::EmptyWorkingSet(::GetCurrentProcess());
+}
+
+void Win32System::PlayNewMailSound()
+{
+    std::wstring sPath(MAX_PATH, L'\0');
+    DWORD nLength = 0;
+    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
+           sPath.size() < 32768)
+        sPath.resize(sPath.size() * 2);
+    sPath.resize(nLength);
+    sPath = sPath.substr(0, sPath.find_last_of(L"\\/") + 1) + L"unread.wav";
+    // Played in the background: the next check must not wait for the chime.
+    if (::GetFileAttributesW(sPath.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        !::sndPlaySoundW(sPath.c_str(), SND_ASYNC | SND_NODEFAULT))
+        ::MessageBeep(MB_OK);
 }
 
 } // namespace qv::win32

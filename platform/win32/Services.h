@@ -41,6 +41,7 @@ class Win32System final : public ISystem
 {
 public:
     void TrimWorkingSet() override;
+    void PlayNewMailSound() override;
 };
 
 // The Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is

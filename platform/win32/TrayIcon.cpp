@@ -38,9 +38,10 @@ TrayIcon::~TrayIcon()
     }
 }
 
-bool TrayIcon::Create(HINSTANCE hInstance, HICON hIcon)
+bool TrayIcon::Create(HINSTANCE hInstance, HICON hIcon, HICON hNewMail)
 {
-    hWindowIcon = hIcon;
+    hWindowIcon = hShownIcon = hIcon;
+    hNewMailIcon = hNewMail;
     // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
     // message-only windows.
     hWnd = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", sWindowName, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -54,7 +55,8 @@ bool TrayIcon::Create(HINSTANCE hInstance, HICON hIcon)
     return true;
 }
 
-bool TrayIcon::Notify(DWORD nMessage, UINT nFlags)
+bool TrayIcon::Notify(DWORD nMessage, UINT nFlags, DWORD nInfoFlags, const std::wstring& sTitle,
+                      const std::wstring& sText)
 {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
@@ -62,14 +64,21 @@ bool TrayIcon::Notify(DWORD nMessage, UINT nFlags)
     data.uID = nIconId;
     data.uFlags = nFlags;
     data.uCallbackMessage = nCallbackMessage;
-    data.hIcon = hWindowIcon;
+    data.hIcon = hShownIcon;
     CopyField(data.szTip, std::size(data.szTip), sTipText);
+    if (nFlags & NIF_INFO)
+    {
+        data.dwInfoFlags = nInfoFlags;
+        data.uTimeout = 10000;
+        CopyField(data.szInfoTitle, std::size(data.szInfoTitle), sTitle);
+        CopyField(data.szInfo, std::size(data.szInfo), sText);
+    }
     return ::Shell_NotifyIconW(nMessage, &data) != FALSE;
 }
 
 bool TrayIcon::Add(const std::string& sTip)
 {
-    sTipText = Utf16(sTip);
+    sTipText = sDefaultTip = Utf16(sTip);
     bAdded = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     return bAdded;
 }
@@ -84,8 +93,27 @@ bool TrayIcon::Delete()
 
 void TrayIcon::IconReset()
 {
+    hShownIcon = hWindowIcon;
+    sTipText = sDefaultTip;
     if (bAdded)
-        (void)Notify(NIM_MODIFY, NIF_ICON); // no taskbar: nothing to reset
+        (void)Notify(NIM_MODIFY, NIF_ICON | NIF_TIP | NIF_INFO, NIIF_NONE); // an empty balloon hides the last one
+}
+
+void TrayIcon::IconAdd(const std::string& sMensaje, int nSinLeer)
+{
+    const std::wstring sText = Utf16(sMensaje);
+    const size_t nBreak = sText.find(L"\r\n");
+    const std::wstring sTitle = nBreak == std::wstring::npos ? sText : sText.substr(0, nBreak);
+    const std::wstring sBody = nBreak == std::wstring::npos ? std::wstring() : sText.substr(nBreak + 2);
+    if (nSinLeer >= 1)
+    {
+        hShownIcon = hNewMailIcon ? hNewMailIcon : hWindowIcon;
+        sTipText = sText;
+    }
+    // The balloon shows the new-mail icon for mail, the information icon for appointments only.
+    if (bAdded)
+        (void)Notify(NIM_MODIFY, NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO,
+                     nSinLeer >= 1 ? NIIF_USER : NIIF_INFO, sTitle, sBody);
 }
 
 void TrayIcon::ShowMenu()
@@ -162,9 +190,9 @@ LRESULT TrayIcon::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
         }
         if (nMsg == nTaskbarCreated && nTaskbarCreated != 0)
         {
-            // The shell restarted: the icon comes back with its message, icon and tip, or clicks would be lost.
-            if (bAdded)
-                bAdded = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+            // The shell restarted (or started after us): the icon comes back with its message, icon and tip,
+            // whatever the last change was, or clicks would be lost.
+            bAdded = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
             return 0;
         }
         if (nMsg == WM_COMMAND && lParam == 0)

@@ -18,7 +18,7 @@ public:
     static constexpr UINT nCallbackMessage = WM_APP + 1;
 
     ~TrayIcon() override;
-    bool Create(HINSTANCE hInstance, HICON hIcon);
+    bool Create(HINSTANCE hInstance, HICON hIcon, HICON hNewMail);
     void Bind(frmMain* pForm, MainWindow* pWindow)
     {
         pFrm = pForm;
@@ -29,11 +29,13 @@ public:
     bool Add(const std::string& sTip) override;
     bool Delete() override;
     void IconReset() override;
+    void IconAdd(const std::string& sMensaje, int nSinLeer) override;
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
-    bool Notify(DWORD nMessage, UINT nFlags);
+    bool Notify(DWORD nMessage, UINT nFlags, DWORD nInfoFlags = 0, const std::wstring& sTitle = {},
+                const std::wstring& sText = {});
     void ShowMenu();
     void OnCommand(int nId);
     void OnCopyData(const COPYDATASTRUCT& data);
@@ -41,9 +43,12 @@ private:
     HWND hWnd = nullptr;
     WNDPROC pfnStaticProc = nullptr;
     HICON hWindowIcon = nullptr; // the window's own: borrowed, never destroyed here
+    HICON hNewMailIcon = nullptr;
+    HICON hShownIcon = nullptr;
     UINT nTaskbarCreated = 0;
     bool bAdded = false;
     std::wstring sTipText;
+    std::wstring sDefaultTip;
     frmMain* pFrm = nullptr;
     MainWindow* pMain = nullptr;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDI_QUORVEL 1
+#define IDI_NEWMAIL 2
 
 // Tray menu commands; tests post them to the hidden window as WM_COMMAND.
 #define IDM_COMPROBAR 101

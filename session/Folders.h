@@ -1,0 +1,88 @@
+// The account's folders and tags as the program knows them, and the user's notification rule over their names.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv
+{
+
+struct ZimbraTag
+{
+    std::string sId;
+    std::string sNombre;
+    std::string sColor;
+};
+
+struct ZimbraFolder
+{
+    std::string sId;
+    std::string sNombre;
+    bool bEsLink = false;
+    std::string s_zid;
+    std::string s_rid;
+    std::string sIdRZ; // "zid:rid": how the owner's items name a mounted calendar
+};
+
+// "Junk" shows as "Spam": the rule speaks of what the user sees.
+std::string DisplayFolderName(const std::string& sName);
+
+// The rule's regular expression: ECMAScript, matching anywhere, case folded in every script the program knows.
+// A pattern the engine refuses is reported once and then read as plain names separated by "|".
+class NameFilter
+{
+public:
+    using ShowFn = std::function<void(const std::string&)>;
+    explicit NameFilter(ShowFn fnShow) : fnShow(std::move(fnShow)) {}
+    bool RegexTest(const std::string& sText, const std::string& sPattern);
+
+private:
+    struct Compiled;
+    const Compiled& Compile(const std::string& sPattern);
+
+    ShowFn fnShow;
+    std::map<std::string, std::shared_ptr<Compiled>> Cache;
+};
+
+struct FilterRule
+{
+    std::string sFiltros;
+    bool bWhiteList = false;
+};
+
+// Both lists keep stable positions: entries are appended, a removed one leaves an empty place.
+class AccountLists
+{
+public:
+    explicit AccountLists(NameFilter::ShowFn fnShow) : Filter(std::move(fnShow)) {}
+
+    int FindTag(const std::string& sId) const;
+    int FindFolder(const std::string& sKey) const;
+    void UpsertTag(const pugi::xml_node& element);
+    void UpsertFolder(const pugi::xml_node& element);
+    // A deleted item's id: the tag and the folder (or mounted calendar) that carry it go.
+    void RemoveById(const std::string& sId);
+    // Another account: what was known of the old one must not filter the new one.
+    void Clear();
+
+    bool Admitted(const std::string& sName, const FilterRule& rule);
+    bool TagsMatch(const char* sTags, const FilterRule& rule);
+    bool FolderMatch(const char* sFolders, const FilterRule& rule);
+    bool PassesFilter(const pugi::xml_node& item, const FilterRule& rule);
+
+    std::vector<std::optional<ZimbraTag>> Tags{std::nullopt};       // position 0 is never used
+    std::vector<std::optional<ZimbraFolder>> Folders{std::nullopt};
+    bool bRefreshLeido = false;
+
+private:
+    bool NameMatches(const std::string& sName, const FilterRule& rule);
+    NameFilter Filter;
+};
+
+} // namespace qv
