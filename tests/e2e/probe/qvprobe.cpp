@@ -1,0 +1,537 @@
+// qvprobe: a console tool the end-to-end tests run under Wine to look at and drive windows on the shared desktop.
+// Exit codes: 0 success, 1 not found or false, 2 usage error. Each command prints one short line (the text
+// commands print what they read).
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr int nExitOk = 0;
+constexpr int nExitNo = 1;
+constexpr int nExitUsage = 2;
+constexpr DWORD nPollMs = 50;
+constexpr UINT nSendTimeoutMs = 5000;
+
+void Print(const std::wstring& sText)
+{
+    const std::wstring sLine = sText + L"\n";
+    HANDLE hOut = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD nMode = 0, nWritten = 0;
+    if (::GetConsoleMode(hOut, &nMode))
+    {
+        ::WriteConsoleW(hOut, sLine.c_str(), static_cast<DWORD>(sLine.size()), &nWritten, nullptr);
+        return;
+    }
+    // Redirected to a pipe: the tests read UTF-8.
+    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, sLine.c_str(), static_cast<int>(sLine.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string sBytes(static_cast<size_t>(nBytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, sLine.c_str(), static_cast<int>(sLine.size()), sBytes.data(), nBytes, nullptr,
+                          nullptr);
+    ::WriteFile(hOut, sBytes.data(), static_cast<DWORD>(sBytes.size()), &nWritten, nullptr);
+}
+
+int Usage()
+{
+    Print(L"usage: qvprobe find|visible|text|child-texts|count CLASS TITLE\n"
+          L"       qvprobe wait|wait-gone|wait-visible|wait-hidden CLASS TITLE SECONDS\n"
+          L"       qvprobe post|send CLASS TITLE MSG WPARAM LPARAM\n"
+          L"       qvprobe send-copydata CLASS TITLE CODE [TEXT]\n"
+          L"       qvprobe click CLASS TITLE BUTTONTEXT\n"
+          L"       qvprobe msgbox-text | msgbox-click BUTTONTEXT\n"
+          L"CLASS or TITLE \"-\" matches any; numbers are decimal or 0x hex.");
+    return nExitUsage;
+}
+
+// Decimal or 0x-prefixed hexadecimal; a leading minus is allowed for decimal. No octal: "010" is ten.
+bool ParseNumber(const wchar_t* pText, unsigned long long& nValue)
+{
+    std::wstring sText = pText;
+    bool bNegative = false;
+    int nBase = 10;
+    size_t nAt = 0;
+    if (sText.size() > 2 && sText[0] == L'0' && (sText[1] == L'x' || sText[1] == L'X'))
+    {
+        nBase = 16;
+        nAt = 2;
+    }
+    else if (!sText.empty() && sText[0] == L'-')
+    {
+        bNegative = true;
+        nAt = 1;
+    }
+    if (nAt >= sText.size())
+        return false;
+    unsigned long long n = 0;
+    for (; nAt < sText.size(); ++nAt)
+    {
+        const wchar_t c = sText[nAt];
+        unsigned nDigit = 0;
+        if (c >= L'0' && c <= L'9')
+            nDigit = c - L'0';
+        else if (nBase == 16 && c >= L'a' && c <= L'f')
+            nDigit = c - L'a' + 10;
+        else if (nBase == 16 && c >= L'A' && c <= L'F')
+            nDigit = c - L'A' + 10;
+        else
+            return false;
+        n = n * nBase + nDigit;
+    }
+    nValue = bNegative ? 0 - n : n;
+    return true;
+}
+
+bool ParseSeconds(const wchar_t* pText, double& dSeconds)
+{
+    wchar_t* pEnd = nullptr;
+    dSeconds = std::wcstod(pText, &pEnd);
+    return pEnd != pText && *pEnd == L'\0' && dSeconds >= 0;
+}
+
+const wchar_t* AnyOr(const wchar_t* pText)
+{
+    return std::wcscmp(pText, L"-") == 0 ? nullptr : pText;
+}
+
+std::wstring Hex(HWND hWnd)
+{
+    wchar_t sBuf[32];
+    std::swprintf(sBuf, 32, L"0x%llx", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hWnd)));
+    return sBuf;
+}
+
+std::wstring ClassOf(HWND hWnd)
+{
+    wchar_t sBuf[256] = {};
+    ::GetClassNameW(hWnd, sBuf, 256);
+    return sBuf;
+}
+
+// WM_GETTEXT crosses processes (GetWindowText does not ask another process's window), bounded so a hung
+// program cannot hang the tool.
+std::wstring TextOf(HWND hWnd)
+{
+    DWORD_PTR nLength = 0;
+    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, nSendTimeoutMs, &nLength))
+    {
+        wchar_t sBuf[1024] = {};
+        ::GetWindowTextW(hWnd, sBuf, 1024);
+        return sBuf;
+    }
+    std::vector<wchar_t> sBuf(nLength + 2, L'\0');
+    DWORD_PTR nCopied = 0;
+    if (!::SendMessageTimeoutW(hWnd, WM_GETTEXT, sBuf.size(), reinterpret_cast<LPARAM>(sBuf.data()), SMTO_ABORTIFHUNG,
+                               nSendTimeoutMs, &nCopied))
+        return {};
+    return std::wstring(sBuf.data(), nCopied < sBuf.size() ? nCopied : sBuf.size() - 1);
+}
+
+std::wstring OneLine(std::wstring sText)
+{
+    std::wstring sOut;
+    for (wchar_t c : sText)
+    {
+        if (c == L'\r')
+            continue;
+        if (c == L'\n')
+            sOut += L"\\n";
+        else if (c == L'\t')
+            sOut += L"\\t";
+        else
+            sOut += c;
+    }
+    return sOut;
+}
+
+std::wstring WithoutAmpersands(const std::wstring& sText)
+{
+    std::wstring sOut;
+    for (size_t i = 0; i < sText.size(); ++i)
+    {
+        if (sText[i] == L'&')
+        {
+            if (i + 1 < sText.size() && sText[i + 1] == L'&')
+                sOut += sText[++i];
+            continue;
+        }
+        sOut += sText[i];
+    }
+    return sOut;
+}
+
+HWND FindTop(const wchar_t* pClass, const wchar_t* pTitle)
+{
+    return ::FindWindowW(AnyOr(pClass), AnyOr(pTitle));
+}
+
+std::vector<HWND> FindAllTop(const wchar_t* pClass, const wchar_t* pTitle)
+{
+    std::vector<HWND> Found;
+    HWND hAfter = nullptr;
+    while (HWND hWnd = ::FindWindowExW(nullptr, hAfter, AnyOr(pClass), AnyOr(pTitle)))
+    {
+        Found.push_back(hWnd);
+        hAfter = hWnd;
+        if (Found.size() > 10000) // a changing window list must not keep the loop going forever
+            break;
+    }
+    return Found;
+}
+
+std::vector<HWND> Children(HWND hParent)
+{
+    std::vector<HWND> Found;
+    ::EnumChildWindows(
+        hParent,
+        [](HWND hWnd, LPARAM lParam) noexcept -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Found));
+    return Found;
+}
+
+bool IsButton(HWND hWnd)
+{
+    return ::lstrcmpiW(ClassOf(hWnd).c_str(), L"Button") == 0;
+}
+
+HWND FindButton(HWND hParent, const std::wstring& sText)
+{
+    HWND hLoose = nullptr;
+    for (HWND hChild : Children(hParent))
+    {
+        if (!IsButton(hChild))
+            continue;
+        const std::wstring sChild = TextOf(hChild);
+        if (sChild == sText)
+            return hChild;
+        // "OK" finds "&OK" too, for message boxes whose captions differ by their mnemonic.
+        if (!hLoose && WithoutAmpersands(sChild) == WithoutAmpersands(sText))
+            hLoose = hChild;
+    }
+    return hLoose;
+}
+
+// The message box a test is after: a visible top-level dialog of the standard class, the first one if several.
+HWND FindMessageBox()
+{
+    HWND hHidden = nullptr;
+    for (HWND hWnd : FindAllTop(L"#32770", L"-"))
+    {
+        if (::IsWindowVisible(hWnd))
+            return hWnd;
+        if (!hHidden)
+            hHidden = hWnd;
+    }
+    return hHidden;
+}
+
+// Polls until bDone says so or the time is up; prints the seconds it took either way.
+template <typename Fn>
+int Poll(double dSeconds, Fn fnDone, const std::wstring& sWhat)
+{
+    const ULONGLONG nStart = ::GetTickCount64();
+    const ULONGLONG nLimit = static_cast<ULONGLONG>(dSeconds * 1000.0);
+    for (;;)
+    {
+        std::wstring sFound;
+        const bool bDone = fnDone(sFound);
+        const ULONGLONG nElapsed = ::GetTickCount64() - nStart;
+        wchar_t sTime[64];
+        std::swprintf(sTime, 64, L"%.2f s", nElapsed / 1000.0);
+        if (bDone)
+        {
+            Print(sFound + (sFound.empty() ? L"" : L" ") + L"after " + sTime);
+            return nExitOk;
+        }
+        if (nElapsed >= nLimit)
+        {
+            Print(L"timeout: " + sWhat + L" after " + sTime);
+            return nExitNo;
+        }
+        ::Sleep(nPollMs);
+    }
+}
+
+int CmdFind(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    Print(Hex(hWnd));
+    return nExitOk;
+}
+
+int CmdCount(wchar_t** argv)
+{
+    const size_t n = FindAllTop(argv[0], argv[1]).size();
+    Print(std::to_wstring(n));
+    return n ? nExitOk : nExitNo;
+}
+
+int CmdWait(wchar_t** argv, bool bGone)
+{
+    double dSeconds = 0;
+    if (!ParseSeconds(argv[2], dSeconds))
+        return Usage();
+    return Poll(
+        dSeconds,
+        [&](std::wstring& sFound) {
+            HWND hWnd = FindTop(argv[0], argv[1]);
+            if (bGone)
+                return hWnd == nullptr;
+            if (hWnd)
+                sFound = Hex(hWnd);
+            return hWnd != nullptr;
+        },
+        bGone ? L"still present" : L"not found");
+}
+
+int CmdWaitVisible(wchar_t** argv, bool bVisible)
+{
+    double dSeconds = 0;
+    if (!ParseSeconds(argv[2], dSeconds))
+        return Usage();
+    return Poll(
+        dSeconds,
+        [&](std::wstring& sFound) {
+            HWND hWnd = FindTop(argv[0], argv[1]);
+            if (!hWnd)
+                return false;
+            sFound = Hex(hWnd);
+            return (::IsWindowVisible(hWnd) != FALSE) == bVisible;
+        },
+        bVisible ? L"not visible" : L"not hidden");
+}
+
+int CmdVisible(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    const bool bVisible = ::IsWindowVisible(hWnd) != FALSE;
+    Print(bVisible ? L"visible" : L"hidden");
+    return bVisible ? nExitOk : nExitNo;
+}
+
+int CmdMessage(wchar_t** argv, bool bSend)
+{
+    unsigned long long nMsg = 0, nWParam = 0, nLParam = 0;
+    if (!ParseNumber(argv[2], nMsg) || !ParseNumber(argv[3], nWParam) || !ParseNumber(argv[4], nLParam))
+        return Usage();
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    if (!bSend)
+    {
+        if (!::PostMessageW(hWnd, static_cast<UINT>(nMsg), static_cast<WPARAM>(nWParam),
+                            static_cast<LPARAM>(nLParam)))
+        {
+            Print(L"post failed, error " + std::to_wstring(::GetLastError()));
+            return nExitNo;
+        }
+        Print(L"posted to " + Hex(hWnd));
+        return nExitOk;
+    }
+    DWORD_PTR nResult = 0;
+    if (!::SendMessageTimeoutW(hWnd, static_cast<UINT>(nMsg), static_cast<WPARAM>(nWParam),
+                               static_cast<LPARAM>(nLParam), SMTO_NORMAL, nSendTimeoutMs, &nResult))
+    {
+        Print(L"send failed, error " + std::to_wstring(::GetLastError()));
+        return nExitNo;
+    }
+    Print(L"result " + std::to_wstring(static_cast<long long>(nResult)));
+    return nExitOk;
+}
+
+// Sends what a second copy of the program sends: the text in the ANSI code page and one zero byte, or
+// nothing at all when no text is given.
+int CmdSendCopyData(int argc, wchar_t** argv)
+{
+    unsigned long long nCode = 0;
+    if (!ParseNumber(argv[2], nCode))
+        return Usage();
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    std::string sBytes;
+    COPYDATASTRUCT Data = {};
+    Data.dwData = static_cast<ULONG_PTR>(nCode);
+    if (argc > 3)
+    {
+        const int nBytes = ::WideCharToMultiByte(CP_ACP, 0, argv[3], -1, nullptr, 0, nullptr, nullptr);
+        sBytes.assign(static_cast<size_t>(nBytes), '\0'); // the count includes the zero byte
+        ::WideCharToMultiByte(CP_ACP, 0, argv[3], -1, sBytes.data(), nBytes, nullptr, nullptr);
+        Data.cbData = static_cast<DWORD>(sBytes.size());
+        Data.lpData = sBytes.data();
+    }
+    DWORD_PTR nResult = 0;
+    // The receiver may act inside the message for a while (a check, an upload); the tests bound it anyway.
+    if (!::SendMessageTimeoutW(hWnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data), SMTO_NORMAL, 20000, &nResult))
+    {
+        Print(L"send failed, error " + std::to_wstring(::GetLastError()));
+        return nExitNo;
+    }
+    Print(L"sent " + std::to_wstring(Data.cbData) + L" bytes to " + Hex(hWnd) + L", result " +
+          std::to_wstring(static_cast<long long>(nResult)));
+    return nExitOk;
+}
+
+// Posted, not sent: a click that opens a modal box would otherwise keep the tool waiting until it closes.
+int ClickIn(HWND hParent, const wchar_t* pButton)
+{
+    HWND hButton = FindButton(hParent, pButton);
+    if (!hButton)
+    {
+        Print(L"no button \"" + std::wstring(pButton) + L"\" in " + Hex(hParent));
+        return nExitNo;
+    }
+    ::PostMessageW(hButton, BM_CLICK, 0, 0);
+    Print(L"clicked " + Hex(hButton));
+    return nExitOk;
+}
+
+int CmdClick(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    return ClickIn(hWnd, argv[2]);
+}
+
+int CmdText(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    Print(TextOf(hWnd));
+    return nExitOk;
+}
+
+// One line a control: class, tab, text (line breaks as \n), tab, its state.
+int CmdChildTexts(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    std::wstring sOut;
+    for (HWND hChild : Children(hWnd))
+    {
+        std::wstring sState = ::IsWindowVisible(hChild) ? L"visible" : L"hidden";
+        if (!::IsWindowEnabled(hChild))
+            sState += L",disabled";
+        if (IsButton(hChild))
+        {
+            DWORD_PTR nCheck = 0;
+            if (::SendMessageTimeoutW(hChild, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, nSendTimeoutMs, &nCheck) &&
+                nCheck == BST_CHECKED)
+                sState += L",checked";
+        }
+        sOut += ClassOf(hChild) + L"\t" + OneLine(TextOf(hChild)) + L"\t" + sState + L"\n";
+    }
+    if (!sOut.empty())
+        sOut.pop_back();
+    Print(sOut);
+    return nExitOk;
+}
+
+// First line the box's title, then its message text as it reads.
+int CmdMsgBoxText()
+{
+    HWND hBox = FindMessageBox();
+    if (!hBox)
+    {
+        Print(L"no message box");
+        return nExitNo;
+    }
+    std::wstring sOut = TextOf(hBox);
+    for (HWND hChild : Children(hBox))
+    {
+        if (::lstrcmpiW(ClassOf(hChild).c_str(), L"Static") != 0)
+            continue;
+        const std::wstring sText = TextOf(hChild);
+        if (!sText.empty()) // the icon is a static control without text
+            sOut += L"\n" + sText;
+    }
+    Print(sOut);
+    return nExitOk;
+}
+
+int CmdMsgBoxClick(const wchar_t* pButton)
+{
+    HWND hBox = FindMessageBox();
+    if (!hBox)
+    {
+        Print(L"no message box");
+        return nExitNo;
+    }
+    return ClickIn(hBox, pButton);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return Usage();
+    const std::wstring sCmd = argv[1];
+    const int nArgs = argc - 2;
+    wchar_t** pArgs = argv + 2;
+    if (sCmd == L"find" && nArgs == 2)
+        return CmdFind(pArgs);
+    if (sCmd == L"count" && nArgs == 2)
+        return CmdCount(pArgs);
+    if (sCmd == L"wait" && nArgs == 3)
+        return CmdWait(pArgs, false);
+    if (sCmd == L"wait-gone" && nArgs == 3)
+        return CmdWait(pArgs, true);
+    if (sCmd == L"wait-visible" && nArgs == 3)
+        return CmdWaitVisible(pArgs, true);
+    if (sCmd == L"wait-hidden" && nArgs == 3)
+        return CmdWaitVisible(pArgs, false);
+    if (sCmd == L"visible" && nArgs == 2)
+        return CmdVisible(pArgs);
+    if (sCmd == L"post" && nArgs == 5)
+        return CmdMessage(pArgs, false);
+    if (sCmd == L"send" && nArgs == 5)
+        return CmdMessage(pArgs, true);
+    if (sCmd == L"send-copydata" && (nArgs == 3 || nArgs == 4))
+        return CmdSendCopyData(nArgs, pArgs);
+    if (sCmd == L"click" && nArgs == 3)
+        return CmdClick(pArgs);
+    if (sCmd == L"text" && nArgs == 2)
+        return CmdText(pArgs);
+    if (sCmd == L"child-texts" && nArgs == 2)
+        return CmdChildTexts(pArgs);
+    if (sCmd == L"msgbox-text" && nArgs == 0)
+        return CmdMsgBoxText();
+    if (sCmd == L"msgbox-click" && nArgs == 1)
+        return CmdMsgBoxClick(pArgs[0]);
+    return Usage();
+}

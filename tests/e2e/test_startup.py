@@ -1,0 +1,304 @@
+"""End-to-end start-up tests: Quorvel.exe under Wine on a virtual desktop, with the fake server on loopback.
+
+QUORVEL_WIN64_DIR names the Windows build folder (Quorvel.exe, tests/e2e/probe/qvprobe.exe);
+QUORVEL_E2E_ARTIFACTS the folder for logs and screenshots. Every wait is bounded by BOUND seconds; the
+time each wait took is printed, but only the bound is asserted.
+"""
+
+import functools
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import wineenv  # noqa: E402
+
+BOUND = 20.0
+SETTINGS_KEY = "HKCU\\Software\\Quorvel\\Settings"
+TRAY_WINDOW = ("STATIC", "QuorvelTrayIconWnd")
+SETTINGS_WINDOW = ("QuorvelSettingsWnd", "Quorvel")
+WM_COMMAND = 0x0111
+CMD_EXIT = 106
+
+DEFAULTS = {
+    "ZimbraHost": "",
+    "HTTPS": "0",
+    "Username": "",
+    "GuardaPassword": "1",
+    "Password": "",
+    "WebmailLogin": "1",
+    "Ventana": "0",
+    "Sonido": "0",
+    "AutoRun": "1",
+    "mailtoHandler": "0",
+    "Filtros": "Spam",
+    "WhiteList": "0",
+}
+
+# What the settings window shows with nothing stored: its check boxes and option buttons by caption.
+DEFAULT_CHECKS = {
+    "Use Safe Connection": False,
+    "Save password": True,
+    "Webmail Login": True,
+    "Window": False,
+    "Sound": False,
+    "OMIT...": True,
+    "NOTIFY...": False,
+}
+
+EXE = None
+TIMES = []
+
+
+def setUpModule():
+    global EXE
+    build = wineenv.win64_dir()
+    if build is None:
+        sys.exit("test_startup: QUORVEL_WIN64_DIR is not set; it must name the Windows build folder "
+                 "that holds Quorvel.exe (the test command builds it first)")
+    EXE = build / "Quorvel.exe"
+    if not EXE.is_file():
+        sys.exit(f"test_startup: {EXE} does not exist; build the Windows target first")
+    missing = wineenv.missing_tools()
+    if missing:
+        sys.exit(f"test_startup: missing {', '.join(missing)}; scripts/install-deps.sh installs them")
+    try:
+        wineenv.find_probe()
+    except wineenv.EnvError as error:
+        sys.exit(f"test_startup: {error}")
+
+
+def tearDownModule():
+    if TIMES:
+        print(f"\nwaits (bound {BOUND:.0f} s each):", file=sys.stderr)
+        case_width = max(len(case) for case, _, _ in TIMES)
+        what_width = max(len(what) for _, what, _ in TIMES)
+        for case, what, seconds in TIMES:
+            print(f"  {case:<{case_width}}  {what:<{what_width}}  {seconds:6.2f} s", file=sys.stderr)
+
+
+def screenshot_on_failure(test):
+    """Keeps a picture of the desktop as it was when a check failed."""
+
+    @functools.wraps(test)
+    def wrapper(self):
+        try:
+            test(self)
+        except BaseException:
+            try:
+                self.env.screenshot(self.env.artifacts / "failure.png")
+            except Exception as error:  # the failure itself matters more than its picture
+                print(f"no failure screenshot: {error}", file=sys.stderr)
+            raise
+
+    return wrapper
+
+
+class QuorvelTestCase(unittest.TestCase):
+    """Each test gets its own prefix copy, desktop and, when it asks, fake server."""
+
+    def setUp(self):
+        self.case = self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        self.env = wineenv.WineEnv(self.case)
+        self.addCleanup(self.env.close)
+        self.env.start()
+        for step in ("copy", "explorer"):
+            self.record(f"environment: {step}", self.env.timings[step])
+        self.exe = self.env.install(EXE)
+
+    # -- helpers
+
+    def record(self, what, seconds):
+        TIMES.append((self.case, what, seconds))
+        print(f"[{self.case}] {what}: {seconds:.2f} s", file=sys.stderr, flush=True)
+
+    def probe(self, *args):
+        return self.env.probe(*args)
+
+    def start_quorvel(self, *args):
+        return self.env.spawn(self.exe, *args, log_name="quorvel")
+
+    def wait_window(self, what, command, window, process=None, bound=BOUND):
+        """Runs a qvprobe wait command in short slices, so a program that died is reported at once."""
+        started = time.monotonic()
+        while True:
+            remaining = bound - (time.monotonic() - started)
+            result = self.probe(command, *window, f"{min(max(remaining, 0.0), 2.0):.2f}")
+            if result.ok:
+                self.record(what, time.monotonic() - started)
+                return result
+            if process is not None and process.poll() is not None:
+                self.fail(f"{what}: Quorvel.exe ended ({process.returncode}) first.{self.program_log_tail()}")
+            if remaining <= 2.0:
+                self.fail(f"{what}: not within {bound:.0f} s (qvprobe {command}: {result.out})")
+
+    def program_log_tail(self, lines=15):
+        logs = sorted(self.env.artifacts.glob("*-quorvel.log"))
+        if not logs:
+            return ""
+        tail = logs[0].read_text(errors="replace").splitlines()[-lines:]
+        return f"\n--- {logs[0]}:\n" + "\n".join(tail) if tail else ""
+
+    def assert_running(self, process, what):
+        code = process.poll()
+        self.assertIsNone(code, f"Quorvel.exe ended ({code}) {what}.{self.program_log_tail()}")
+
+    def settings_values(self):
+        return self.env.reg_values(SETTINGS_KEY) or {}
+
+    def wait_settings(self, predicate, what):
+        """Polls the stored settings until predicate accepts them; returns them."""
+        values, seconds = wineenv.wait_for(lambda: (lambda v: v if predicate(v) else None)(self.settings_values()),
+                                           BOUND, interval=0.3)
+        self.assertTrue(values, f"{what} within {BOUND:.0f} s; stored now: {self.settings_values()}")
+        self.record(what, seconds)
+        return values
+
+    def exit_quorvel(self, process):
+        """The tray menu's Exit, as the menu sends it: the process must end and its windows go."""
+        started = time.monotonic()
+        result = self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(CMD_EXIT), "0")
+        self.assertTrue(result.ok, f"posting Exit: {result.out}")
+        try:
+            code = process.wait(timeout=BOUND)
+        except subprocess.TimeoutExpired:
+            self.fail(f"Quorvel.exe still runs {BOUND:.0f} s after Exit")
+        self.record("Exit until the process ended", time.monotonic() - started)
+        self.assertEqual(code, 0, f"exit code after Exit.{self.program_log_tail()}")
+        self.wait_window("tray window gone after Exit", "wait-gone", TRAY_WINDOW)
+        gone = self.probe("find", *SETTINGS_WINDOW)
+        self.assertFalse(gone.ok, f"settings window still there after Exit: {gone.out}")
+
+    def assert_stays_hidden(self, seconds=2.0):
+        """The settings window must not show during the given time (it may not exist at all)."""
+        result = self.probe("wait-visible", *SETTINGS_WINDOW, f"{seconds:g}")
+        self.assertFalse(result.ok, f"the settings window is visible: {result.out}")
+
+
+class StartupTest(QuorvelTestCase):
+
+    @screenshot_on_failure
+    def test_fresh_prefix_shows_settings_with_defaults(self):
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        hidden = self.probe("visible", *TRAY_WINDOW)
+        self.assertEqual(hidden.out, "hidden", "the tray window must never be shown")
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+
+        controls = self.probe("child-texts", *SETTINGS_WINDOW)
+        self.assertTrue(controls.ok, controls.out)
+        rows = [line.split("\t") for line in controls.out.splitlines()]
+        buttons = {text: "checked" in state.split(",") for kind, text, state in rows if kind.lower() == "button"}
+        self.assertIn("&OK", buttons)
+        self.assertIn("&Close", buttons)
+        for caption, ticked in DEFAULT_CHECKS.items():
+            self.assertIn(caption, buttons, f"no control captioned {caption!r}: {controls.out}")
+            self.assertEqual(buttons[caption], ticked, f"{caption!r} ticked with nothing stored")
+        edits = [text for kind, text, _ in rows if kind.lower() == "edit"]
+        self.assertIn("Spam", edits, "the filter box shows the default filter")
+
+        values = self.wait_settings(lambda v: all(name in v for name in DEFAULTS), "all twelve settings stored")
+        for name, default in DEFAULTS.items():
+            self.assertEqual(values[name], ("REG_SZ", default), name)
+
+        self.env.screenshot(wineenv.artifacts_dir() / "settings_window.png")
+        self.assert_running(process, "while showing the settings window")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
+    def test_second_copy_hands_off_and_ends(self):
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        clicked = self.probe("click", *SETTINGS_WINDOW, "&Close")
+        self.assertTrue(clicked.ok, clicked.out)
+        self.wait_window("settings window hidden by Close", "wait-hidden", SETTINGS_WINDOW, process)
+
+        started = time.monotonic()
+        second = self.env.spawn(self.exe, "/settings", log_name="second-copy")
+        try:
+            second.wait(timeout=BOUND)
+        except subprocess.TimeoutExpired:
+            self.fail(f"the second copy still runs after {BOUND:.0f} s")
+        self.record("second copy ran and ended", time.monotonic() - started)
+        self.assert_running(process, "when a second copy started")
+        count = self.probe("count", *TRAY_WINDOW)
+        self.assertEqual(count.out, "1", "exactly one tray window after the second copy ended")
+        # "/settings" asks the running copy to show its settings window.
+        self.wait_window("settings window shown by the hand-off", "wait-visible", SETTINGS_WINDOW, process)
+        self.assert_running(process, "after the hand-off")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
+    def test_logs_in_to_fake_server_and_scrambles_password(self):
+        port = self.env.start_fake_server()
+        self.env.reg_import([
+            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
+            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
+            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
+        ])
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+
+        def logged_in():
+            requests = self.env.server_requests()
+            soap = [r for r in requests if r.get("path", "").startswith("/service/soap")]
+            options = [i for i, r in enumerate(soap) if r.get("method") == "OPTIONS"]
+            auth = [i for i, r in enumerate(soap) if r.get("method") == "POST" and "<AuthRequest" in r.get("body", "")]
+            return options and auth and options[0] < auth[0]
+
+        done, seconds = wineenv.wait_for(logged_in, BOUND, interval=0.2)
+        seen = [(r.get("method"), r.get("path")) for r in self.env.server_requests()]
+        self.assertTrue(done, f"no OPTIONS then POST <AuthRequest to /service/soap within {BOUND:.0f} s; "
+                              f"requests: {seen}")
+        self.record("OPTIONS and AuthRequest arrived", seconds)
+        self.assert_stays_hidden()
+        self.assert_running(process, "after logging in")
+
+        self.exit_quorvel(process)
+        values = self.settings_values()
+        self.assertEqual(values.get("ZimbraHost"), ("REG_SZ", f"127.0.0.1:{port}"))
+        self.assertEqual(values.get("Username"), ("REG_SZ", "alice"))
+        kind, password = values.get("Password", (None, None))
+        self.assertEqual(kind, "REG_SZ")
+        self.assertTrue(password, "the stored password is empty after Exit")
+        self.assertFalse(password.startswith("text:"), f"the password is still stored in plain: {password!r}")
+        self.assertNotIn("secret", password)
+
+    @screenshot_on_failure
+    def test_garbage_settings_are_rewritten_sound(self):
+        long_filter = "|".join(f"Folder{i:04d}" for i in range(500))[:5000]
+        self.assertEqual(len(long_filter), 5000)
+        self.env.reg_import([
+            (SETTINGS_KEY, "HTTPS", "REG_SZ", "abc"),
+            (SETTINGS_KEY, "WhiteList", "REG_SZ", "maybe"),
+            (SETTINGS_KEY, "Ventana", "REG_BINARY", b"\x01\x02\x03"),
+            (SETTINGS_KEY, "Filtros", "REG_SZ", long_filter),
+        ])
+        before = self.settings_values()
+        self.assertEqual(before.get("Ventana", ("",))[0], "REG_BINARY", "the garbage must be in place first")
+        self.assertEqual(before.get("Filtros", (None, None))[1], long_filter, "reg query must show long values whole")
+
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        garbage = {"HTTPS": ("REG_SZ", "abc"), "WhiteList": ("REG_SZ", "maybe"), "Ventana": before["Ventana"]}
+        values = self.wait_settings(
+            lambda v: all(name in v for name in DEFAULTS) and all(v[name] != garbage[name] for name in garbage),
+            "garbage settings rewritten")
+        self.assert_running(process, "after reading garbage settings")
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        self.assert_sound(values, long_filter, "at start")
+        self.exit_quorvel(process)
+        self.assert_sound(self.settings_values(), long_filter, "after Exit")
+
+    def assert_sound(self, stored, long_filter, when):
+        self.assertEqual(stored.get("HTTPS"), ("REG_SZ", "0"), when)
+        self.assertEqual(stored.get("WhiteList"), ("REG_SZ", "0"), when)
+        self.assertEqual(stored.get("Ventana"), ("REG_SZ", "0"), when)
+        self.assertEqual(stored.get("Filtros"), ("REG_SZ", long_filter), f"the long filter must survive whole {when}")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
