@@ -1,6 +1,7 @@
-# pugixml: Debian's package for the native build; for Windows, compiled from Debian's source package, which
-# scripts/install-deps.sh unpacks under third_party/ (never committed).
-if(WIN32 AND NOT MSVC)
+# pugixml: Debian's package for the native build; for Windows and for fuzzing (where the parser must carry the
+# fuzzer's coverage), compiled from Debian's source package, which scripts/install-deps.sh unpacks under
+# third_party/ (never committed).
+if((WIN32 AND NOT MSVC) OR QUORVEL_FUZZ)
     set(QUORVEL_PUGIXML_SRC "${PROJECT_SOURCE_DIR}/third_party/pugixml-src/src" CACHE PATH "pugixml sources")
     if(NOT EXISTS "${QUORVEL_PUGIXML_SRC}/pugixml.cpp")
         message(FATAL_ERROR "pugixml sources not found in ${QUORVEL_PUGIXML_SRC}: run scripts/install-deps.sh")

@@ -1,0 +1,27 @@
+// Mutated answers through the one reader of every answer: no crash, no hang, bounded memory.
+#include "app/frmMain.h"
+#include "platform/fake/Fakes.h"
+
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    qv::fake::FakeMachine machine;
+    qv::frmMain form(machine.Bundle);
+    form.sAuthToken = "tok";
+    form.sSessionId = "1842";
+    form.sSessionElement = "session";
+    form.Controls.chkSonido = 1;
+    form.Controls.chkVentana = 1;
+    // The first byte picks the rule, so that both lists and odd patterns are explored too.
+    if (nSize > 0)
+    {
+        form.Controls.optWhiteList = (pData[0] & 1) != 0;
+        form.Controls.txtFilters = (pData[0] & 2) ? "Inbox|[ΕΙΣ]+" : "Spam";
+    }
+    const std::string sAnswer(reinterpret_cast<const char*>(pData), nSize);
+    (void)form.ProcessResponse(sAnswer);
+    (void)form.ProcessResponse(sAnswer); // a second answer meets the lists the first one filled
+    return 0;
+}
