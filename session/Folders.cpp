@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <regex>
 
 namespace qv
@@ -116,18 +118,35 @@ bool NameFilter::RegexTest(const std::string& sText, const std::string& sPattern
 
 int AccountLists::FindTag(const std::string& sId) const
 {
-    for (size_t i = 1; i < Tags.size(); ++i)
-        if (Tags[i] && Tags[i]->sId == sId)
-            return static_cast<int>(i);
-    return -1;
+    const auto it = TagIndex.find(sId);
+    return it == TagIndex.end() ? -1 : static_cast<int>(it->second);
 }
 
 int AccountLists::FindFolder(const std::string& sKey) const
 {
+    const auto byId = FolderIndex.find(sKey);
+    const auto byKey = LinkIndex.find(sKey);
+    const size_t nById = byId == FolderIndex.end() ? SIZE_MAX : byId->second;
+    const size_t nByKey = byKey == LinkIndex.end() ? SIZE_MAX : byKey->second;
+    const size_t nFirst = std::min(nById, nByKey);
+    return nFirst == SIZE_MAX ? -1 : static_cast<int>(nFirst);
+}
+
+void AccountLists::Reindex()
+{
+    TagIndex.clear();
+    FolderIndex.clear();
+    LinkIndex.clear();
+    for (size_t i = 1; i < Tags.size(); ++i)
+        if (Tags[i])
+            TagIndex.emplace(Tags[i]->sId, i); // emplace keeps the first: lookups find the first match
     for (size_t i = 1; i < Folders.size(); ++i)
-        if (Folders[i] && (Folders[i]->sId == sKey || (Folders[i]->bEsLink && Folders[i]->sIdRZ == sKey)))
-            return static_cast<int>(i);
-    return -1;
+        if (Folders[i])
+        {
+            FolderIndex.emplace(Folders[i]->sId, i);
+            if (Folders[i]->bEsLink && !Folders[i]->sIdRZ.empty())
+                LinkIndex.emplace(Folders[i]->sIdRZ, i);
+        }
 }
 
 void AccountLists::UpsertFolder(const pugi::xml_node& element)
@@ -153,6 +172,9 @@ void AccountLists::UpsertFolder(const pugi::xml_node& element)
                 folder.sIdRZ = folder.s_zid + ":" + folder.s_rid;
         }
     }
+    FolderIndex.emplace(folder.sId, Folders.size());
+    if (folder.bEsLink && !folder.sIdRZ.empty())
+        LinkIndex.emplace(folder.sIdRZ, Folders.size());
     Folders.emplace_back(std::move(folder));
 }
 
@@ -168,6 +190,7 @@ void AccountLists::UpsertTag(const pugi::xml_node& element)
             tag.sColor = element.attribute("color").value();
         return;
     }
+    TagIndex.emplace(element.attribute("id").value(), Tags.size());
     Tags.emplace_back(ZimbraTag{element.attribute("id").value(), element.attribute("name").value(),
                                 element.attribute("color").value()});
 }
@@ -178,6 +201,7 @@ void AccountLists::RemoveById(const std::string& sId)
         Tags[static_cast<size_t>(nTag)].reset();
     if (const int nFolder = FindFolder(sId); nFolder != -1)
         Folders[static_cast<size_t>(nFolder)].reset();
+    Reindex(); // rare: a later entry with the same id becomes the first match
 }
 
 void AccountLists::Clear()
@@ -185,6 +209,7 @@ void AccountLists::Clear()
     Tags.assign(1, std::nullopt);
     Folders.assign(1, std::nullopt);
     bRefreshLeido = false;
+    Reindex();
 }
 
 bool AccountLists::NameMatches(const std::string& sName, const FilterRule& rule)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qv
@@ -82,7 +83,11 @@ public:
 
 private:
     bool NameMatches(const std::string& sName, const FilterRule& rule);
+    void Reindex();
     NameFilter Filter;
+    // First position of each id and mounted-calendar key: an account has thousands of folders, and every
+    // new message looks its folder up.
+    std::unordered_map<std::string, size_t> TagIndex, FolderIndex, LinkIndex;
 };
 
 } // namespace qv
