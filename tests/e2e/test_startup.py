@@ -12,6 +12,7 @@ import time
 import unittest
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import wineenv  # noqa: E402
 

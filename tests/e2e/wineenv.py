@@ -28,7 +28,7 @@ FAKEZIMBRA_DIR = SOURCE_ROOT / "tests" / "fakezimbra"
 DESKTOP_NAME = "shell"
 DESKTOP_SIZE = "1024x768"
 # Bump when the pristine prefix is made differently, so cached ones are rebuilt.
-PREFIX_FORMAT = "3"
+PREFIX_FORMAT = "1"
 
 WINEBOOT_TIMEOUT = 180
 EXPLORER_TIMEOUT = 40
@@ -180,7 +180,7 @@ def _server_socket_dir(prefix):
         return None
     if not name or "/" in name or not name.startswith("wine-"):
         return None
-    return Path(os.environ.get("TMPDIR", "/tmp")) / name
+    return Path(os.environ.get("TMPDIR") or "/tmp") / name  # where wine makes it
 
 
 def _remove_server_socket_dir(prefix):
@@ -244,6 +244,9 @@ def make_pristine_prefix(work=None):
         except subprocess.TimeoutExpired as error:
             _stop_prefix_server(building)
             raise EnvError(f"making the prefix timed out: {error}") from None
+        except BaseException:
+            _stop_prefix_server(building)
+            raise
         finally:
             _remove_server_socket_dir(building)
         (building / "wineserver").unlink(missing_ok=True)
@@ -273,22 +276,13 @@ def copy_prefix(pristine, target):
 # Leftovers of a run that was killed before its teardown
 
 
-def _pid_matches(pid, program):
+def _pid_runs(pid, program):
+    """True when the process pid is alive and its program's file name contains program (pids get reused)."""
     try:
-        cmdline = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")
-    except OSError:
+        cmdline = Path(f"/proc/{int(pid)}/cmdline").read_bytes().split(b"\0")
+    except (OSError, ValueError):
         return False
-    return bool(cmdline) and os.path.basename(cmdline[0].decode(errors="replace")) == program
-
-
-def _alive(pid):
-    try:
-        os.kill(pid, 0)
-        return True
-    except ProcessLookupError:
-        return False
-    except PermissionError:
-        return True
+    return bool(program) and program in os.path.basename(cmdline[0].decode(errors="replace"))
 
 
 def clean_stale_runs(runs):
@@ -300,19 +294,16 @@ def clean_stale_runs(runs):
             info = json.loads(info_file.read_text())
         except (OSError, ValueError):
             info = {}
-        owner = info.get("owner")
-        if owner and _alive(owner) and _pid_matches(owner, os.path.basename(sys.executable)):
-            continue  # another test of a parallel run, still alive
+        if _pid_runs(info.get("owner"), "python"):
+            continue  # a test running in parallel
         prefix = run / "prefix"
         if prefix.is_dir():
             _stop_prefix_server(prefix)
             _remove_server_socket_dir(prefix)
-        xvfb = info.get("xvfb")
-        if xvfb and _pid_matches(xvfb, "Xvfb"):
-            os.kill(xvfb, signal.SIGTERM)
-        server = info.get("server")
-        if server and _alive(server) and _pid_matches(server, os.path.basename(info.get("server_program", ""))):
-            os.kill(server, signal.SIGTERM)
+        if _pid_runs(info.get("xvfb"), "Xvfb"):
+            os.kill(info["xvfb"], signal.SIGTERM)
+        if _pid_runs(info.get("server"), "python"):
+            os.kill(info["server"], signal.SIGTERM)
         shutil.rmtree(run, ignore_errors=True)
         log(f"removed a leftover run: {run.name}")
 
@@ -355,6 +346,8 @@ class WineEnv:
     """A private prefix copy, an Xvfb and a virtual desktop with its taskbar; use it as a context manager."""
 
     def __init__(self, name, artifacts=None, explorer_debug="-all", keep=None):
+        """explorer_debug is the explorer's WINEDEBUG, e.g. "-all,+tooltips,+timestamp" to log balloons;
+        keep (or QUORVEL_E2E_KEEP=1) leaves the prefix copy in place for a look after the test."""
         self.name = name
         self.artifacts = Path(artifacts) if artifacts else artifacts_dir() / name
         self.explorer_debug = explorer_debug
@@ -421,9 +414,7 @@ class WineEnv:
 
     def _save_run_info(self):
         info = {"owner": os.getpid(), "xvfb": self._xvfb.pid if self._xvfb else None,
-                "server": self._server.pid if self._server else None,
-                "server_program": (self._server.args[0] if self._server and isinstance(self._server.args, list)
-                                   else "")}
+                "server": self._server.pid if self._server else None}
         (self.run_dir / "run.json").write_text(json.dumps(info))
 
     def _start_xvfb(self):

@@ -27,8 +27,8 @@ void Print(const std::wstring& sText)
         return;
     }
     // Redirected to a pipe: the tests read UTF-8.
-    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, sLine.c_str(), static_cast<int>(sLine.size()), nullptr, 0,
-                                             nullptr, nullptr);
+    const int nBytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, sLine.c_str(), static_cast<int>(sLine.size()), nullptr, 0, nullptr, nullptr);
     std::string sBytes(static_cast<size_t>(nBytes), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, sLine.c_str(), static_cast<int>(sLine.size()), sBytes.data(), nBytes, nullptr,
                           nullptr);
@@ -231,7 +231,7 @@ HWND FindMessageBox()
     return hHidden;
 }
 
-// Polls until bDone says so or the time is up; prints the seconds it took either way.
+// Polls until fnDone says so or the time is up; prints the seconds it took either way.
 template <typename Fn>
 int Poll(double dSeconds, Fn fnDone, const std::wstring& sWhat)
 {
@@ -338,8 +338,7 @@ int CmdMessage(wchar_t** argv, bool bSend)
     }
     if (!bSend)
     {
-        if (!::PostMessageW(hWnd, static_cast<UINT>(nMsg), static_cast<WPARAM>(nWParam),
-                            static_cast<LPARAM>(nLParam)))
+        if (!::PostMessageW(hWnd, static_cast<UINT>(nMsg), static_cast<WPARAM>(nWParam), static_cast<LPARAM>(nLParam)))
         {
             Print(L"post failed, error " + std::to_wstring(::GetLastError()));
             return nExitNo;
