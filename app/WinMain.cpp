@@ -79,7 +79,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     timers.hWnd = window.Handle();
     win32::Win32System system;
     win32::PendingIntegration integration;
-    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system};
+    win32::Win32Shell shell;
+    shell.hMain = window.Handle();
+    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system, shell};
 
     frmMain form(platform);
     window.Bind(&form);

@@ -27,7 +27,7 @@ void frmMain::Form_Load()
 {
     LoadSettings();
     SaveSettings(SaveMode::Startup);
-    (void)P.Tray.Add(Texts::frmMain); // no taskbar yet: the icon comes back when the shell announces itself
+    (void)P.Tray.Add(); // no taskbar yet: the icon comes back when the shell announces itself
     bLoaded = true;
 
     if (!Controls.txtZimbraHost.empty() && !Controls.txtUsuario.empty() && !sPassword.empty())

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "presentation/TrayEvents.h"
 #include "session/Folders.h"
 #include "session/XPath.h"
 
@@ -91,6 +92,16 @@ public:
     // Reads an answer; false when it is unreadable or a fault.
     [[nodiscard]] bool ProcessResponse(const std::string& sAnswer);
 
+    // The main icon's events and the hand-off of a second copy.
+    void OnTrayEvent(const TrayEvent& event);
+    void CTrayIcon_OnMouseUp(int nButton);
+    void CTrayIcon_OnDblClick(int nButton);
+    void CTrayIcon_OnBalloonClick();
+
+    // Web mail.
+    void AbreZimbra(const std::string& sTo);
+    std::string WebmailAddress(const std::string& sTo) const;
+
     // Check cycle.
     [[nodiscard]] bool Comprobar(bool bPorTimer = false);
     void StartCheckTimer(int32_t nSeconds);
@@ -121,6 +132,7 @@ public:
     bool bNewDay = false;
     std::optional<int64_t> dLastSuccess;    // UTC milliseconds
     bool bCheckTimerActive = false;
+    std::optional<int64_t> dUltimaApertura; // UTC milliseconds of the last opening of the web mail
 
     // What one answer announces.
     std::string sMensaje;

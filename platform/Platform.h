@@ -6,6 +6,7 @@
 #include "platform/Integration.h"
 #include "platform/MainView.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/SoapTransport.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
@@ -24,6 +25,7 @@ struct Platform
     ITray& Tray;
     IIntegration& Integration;
     ISystem& System;
+    IShell& Shell;
 };
 
 } // namespace qv

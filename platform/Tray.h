@@ -10,12 +10,14 @@ class ITray
 {
 public:
     virtual ~ITray() = default;
-    virtual bool Add(const std::string& sTip) = 0; // the window's own icon
+    virtual bool Add() = 0; // the window's own icon and the default tooltip
     virtual bool Delete() = 0;
     virtual void IconReset() = 0; // back to the window's own icon and tip
     // The announcement: the first line is the balloon's title, the rest its text; the new-mail icon and tip
     // only when nSinLeer is at least 1.
     virtual void IconAdd(const std::string& sMensaje, int nSinLeer) = 0;
+    // The tray menu at the mouse position.
+    virtual void ShowMenu() = 0;
 };
 
 } // namespace qv

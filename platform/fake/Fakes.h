@@ -147,14 +147,14 @@ class FakeTray final : public ITray
 {
 public:
     bool bShown = false;
-    std::string sTip;
     int nResets = 0;
-    bool Add(const std::string& sNewTip) override
+    int nMenus = 0;
+    bool Add() override
     {
         bShown = true;
-        sTip = sNewTip;
         return true;
     }
+    void ShowMenu() override { ++nMenus; }
     bool Delete() override
     {
         bShown = false;
@@ -190,6 +190,15 @@ public:
     void PlayNewMailSound() override { ++nSounds; }
 };
 
+class FakeShell final : public IShell
+{
+public:
+    std::vector<std::string> Opened;
+    int nActivations = 0;
+    void OpenUrl(const std::string& sUrl) override { Opened.push_back(sUrl); }
+    void ActivateMainWindow() override { ++nActivations; }
+};
+
 // One of each, bundled the way WinMain bundles the real ones.
 struct FakeMachine
 {
@@ -202,7 +211,8 @@ struct FakeMachine
     FakeTray Tray;
     FakeIntegration Integration;
     FakeSystem System;
-    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System};
+    FakeShell Shell;
+    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System, Shell};
 };
 
 } // namespace qv::fake

@@ -74,8 +74,12 @@ bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
     RECT rc{0, 0, 340, 318};
     const DWORD nStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     ::AdjustWindowRectEx(&rc, nStyle, FALSE, WS_EX_CONTROLPARENT);
-    hWnd = ::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle, CW_USEDEFAULT,
-                             CW_USEDEFAULT, rc.right - rc.left, rc.bottom - rc.top, hOwner, nullptr, hInstance, this);
+    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    RECT work{0, 0, 1024, 768};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    hWnd = ::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle,
+                             work.left + (work.right - work.left - cx) / 2, work.top + (work.bottom - work.top - cy) / 2,
+                             cx, cy, hOwner, nullptr, hInstance, this);
     if (!hWnd)
         return false;
     CreateControls();

@@ -4,6 +4,7 @@
 #include "platform/win32/Utf.h"
 
 #include <mmsystem.h>
+#include <shellapi.h>
 #include <psapi.h>
 
 namespace qv::win32
@@ -72,6 +73,31 @@ void Win32System::PlayNewMailSound()
     if (::GetFileAttributesW(sPath.c_str()) == INVALID_FILE_ATTRIBUTES ||
         !::sndPlaySoundW(sPath.c_str(), SND_ASYNC | SND_NODEFAULT))
         ::MessageBeep(MB_OK);
+}
+
+} // namespace qv::win32
+
+namespace qv::win32
+{
+
+void Win32Shell::OpenUrl(const std::string& sUrl)
+{
+    const std::wstring sWideUrl = Utf16(sUrl);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = sWideUrl.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    (void)::ShellExecuteExW(&info); // a browser that does not start is not noticed
+}
+
+void Win32Shell::ActivateMainWindow()
+{
+    ::ShowWindow(hMain, SW_SHOW);
+    ::SetForegroundWindow(hMain);
+    ::SetWindowPos(hMain, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::SetWindowPos(hMain, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
 } // namespace qv::win32

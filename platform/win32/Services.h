@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Integration.h"
+#include "platform/Shell.h"
 #include "platform/System.h"
 #include "platform/win32/Win32.h"
 
@@ -42,6 +43,14 @@ class Win32System final : public ISystem
 public:
     void TrimWorkingSet() override;
     void PlayNewMailSound() override;
+};
+
+class Win32Shell final : public IShell
+{
+public:
+    HWND hMain = nullptr;
+    void OpenUrl(const std::string& sUrl) override;
+    void ActivateMainWindow() override;
 };
 
 // The Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is

@@ -15,24 +15,24 @@ namespace qv::win32
 namespace
 {
 
-constexpr const wchar_t* sSelfProperty = L"QuorvelTrayIcon";
+constexpr const wchar_t* sSelfProperty = L"ObjectPointer";
 constexpr UINT nIconId = 1;
 
-} // namespace
-
-void CopyField(wchar_t* pField, size_t nCapacity, const std::wstring& sText)
+template <size_t nUnits>
+void CopyField(wchar_t (&field)[nUnits], const std::u16string& sText)
 {
-    size_t nLength = std::min(sText.size(), nCapacity - 1);
-    if (nLength > 0 && nLength < sText.size() && IS_HIGH_SURROGATE(sText[nLength - 1]))
-        --nLength;
-    sText.copy(pField, nLength);
-    pField[nLength] = L'\0';
+    const size_t nLength = std::min(sText.size(), nUnits - 1); // the model has cut it already
+    std::copy_n(sText.begin(), nLength, field);
+    field[nLength] = L'\0';
 }
+
+} // namespace
 
 TrayIcon::~TrayIcon()
 {
     if (hWnd)
     {
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnStaticProc));
         ::RemovePropW(hWnd, sSelfProperty);
         ::DestroyWindow(hWnd);
     }
@@ -40,80 +40,64 @@ TrayIcon::~TrayIcon()
 
 bool TrayIcon::Create(HINSTANCE hInstance, HICON hIcon, HICON hNewMail)
 {
-    hWindowIcon = hShownIcon = hIcon;
-    hNewMailIcon = hNewMail;
+    hWindowIcon = hIcon;
+    hNewMailIcon = hNewMail ? hNewMail : hIcon;
+    nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
     // message-only windows.
-    hWnd = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", sWindowName, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             hInstance, nullptr);
+    hWnd = ::CreateWindowExW(0, L"STATIC", sWindowName, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr);
     if (!hWnd)
         return false;
     ::SetPropW(hWnd, sSelfProperty, this);
     pfnStaticProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayIcon::SubclassProc)));
-    nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     return true;
 }
 
-bool TrayIcon::Notify(DWORD nMessage, UINT nFlags, DWORD nInfoFlags, const std::wstring& sTitle,
-                      const std::wstring& sText)
+HICON TrayIcon::IconOf(TrayIconKind nKind) const
+{
+    return nKind == TrayIconKind::NewMail ? hNewMailIcon : hWindowIcon;
+}
+
+bool TrayIcon::Notify(ShellCommand nCommand, const NotifyRecord& record)
 {
     NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
+    data.cbSize = sizeof data; // the wide record of this platform, pointer-sized handles included
     data.hWnd = hWnd;
     data.uID = nIconId;
-    data.uFlags = nFlags;
-    data.uCallbackMessage = nCallbackMessage;
-    data.hIcon = hShownIcon;
-    CopyField(data.szTip, std::size(data.szTip), sTipText);
-    if (nFlags & NIF_INFO)
-    {
-        data.dwInfoFlags = nInfoFlags;
-        data.uTimeout = 10000;
-        CopyField(data.szInfoTitle, std::size(data.szInfoTitle), sTitle);
-        CopyField(data.szInfo, std::size(data.szInfo), sText);
-    }
+    data.uFlags = record.nFlags;
+    data.uCallbackMessage = nTrayCallbackMessage;
+    data.hIcon = IconOf(record.nIcon);
+    CopyField(data.szTip, record.sTip);
+    CopyField(data.szInfo, record.sInfo);
+    CopyField(data.szInfoTitle, record.sInfoTitle);
+    data.uTimeout = record.nTimeout;
+    data.dwInfoFlags = record.nInfoFlags;
+    const DWORD nMessage = nCommand == ShellCommand::Add ? NIM_ADD : nCommand == ShellCommand::Modify ? NIM_MODIFY
+                                                                                                        : NIM_DELETE;
     return ::Shell_NotifyIconW(nMessage, &data) != FALSE;
 }
 
-bool TrayIcon::Add(const std::string& sTip)
+bool TrayIcon::Add()
 {
-    sTipText = sDefaultTip = Utf16(sTip);
-    bAdded = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    bAdded = Notify(Model.Iconizar(TrayIconKind::Window), Model.Record());
     return bAdded;
 }
 
 bool TrayIcon::Delete()
 {
-    if (!bAdded)
-        return false;
     bAdded = false;
-    return Notify(NIM_DELETE, 0);
+    return Notify(ShellCommand::Delete, Model.Record());
 }
 
 void TrayIcon::IconReset()
 {
-    hShownIcon = hWindowIcon;
-    sTipText = sDefaultTip;
-    if (bAdded)
-        (void)Notify(NIM_MODIFY, NIF_ICON | NIF_TIP | NIF_INFO, NIIF_NONE); // an empty balloon hides the last one
+    (void)Notify(Model.IconReset(TrayIconKind::Window), Model.Record()); // no taskbar: the shell says no
 }
 
 void TrayIcon::IconAdd(const std::string& sMensaje, int nSinLeer)
 {
-    const std::wstring sText = Utf16(sMensaje);
-    const size_t nBreak = sText.find(L"\r\n");
-    const std::wstring sTitle = nBreak == std::wstring::npos ? sText : sText.substr(0, nBreak);
-    const std::wstring sBody = nBreak == std::wstring::npos ? std::wstring() : sText.substr(nBreak + 2);
-    if (nSinLeer >= 1)
-    {
-        hShownIcon = hNewMailIcon ? hNewMailIcon : hWindowIcon;
-        sTipText = sText;
-    }
-    // The balloon shows the new-mail icon for mail, the information icon for appointments only.
-    if (bAdded)
-        (void)Notify(NIM_MODIFY, NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO,
-                     nSinLeer >= 1 ? NIIF_USER : NIIF_INFO, sTitle, sBody);
+    (void)Notify(Model.IconAdd(sMensaje, nSinLeer, TrayIconKind::NewMail), Model.Record());
 }
 
 void TrayIcon::ShowMenu()
@@ -123,7 +107,7 @@ void TrayIcon::ShowMenu()
     if (!hMenu || !hSetup)
         return;
     const SettingsControls& c = pFrm->Controls;
-    // Not yet built: web mail, Windows integration and the About box are shown, but cannot be chosen.
+    // Not yet built: the Windows integration and the About box are shown, but cannot be chosen.
     ::AppendMenuW(hSetup.get(), MF_STRING | MF_GRAYED | (c.mnuPopWinSetupAutoRun ? MF_CHECKED : 0),
                   IDM_WINSETUP_AUTORUN, Utf16(Texts::mnuPopWinSetupAutoRun).c_str());
     ::AppendMenuW(hSetup.get(), MF_STRING | MF_GRAYED | (c.mnuPopWinSetupMailtoHandler ? MF_CHECKED : 0),
@@ -131,7 +115,8 @@ void TrayIcon::ShowMenu()
     ::AppendMenuW(hMenu.get(), MF_STRING, IDM_COMPROBAR, Utf16(Texts::mnuPopComprobar).c_str());
     const bool bConfigure = pMain->IsConfigureEnabled() && !pMain->IsVisible();
     ::AppendMenuW(hMenu.get(), MF_STRING | (bConfigure ? 0 : MF_GRAYED), IDM_CONF, Utf16(Texts::mnuPopConf).c_str());
-    ::AppendMenuW(hMenu.get(), MF_STRING | MF_GRAYED, IDM_ABRIRZIMBRA, Utf16(Texts::mnuPopAbrirZimbra).c_str());
+    ::AppendMenuW(hMenu.get(), MF_STRING | (pFrm->sAuthToken.empty() ? MF_GRAYED : 0), IDM_ABRIRZIMBRA,
+                  Utf16(Texts::mnuPopAbrirZimbra).c_str());
     ::AppendMenuW(hMenu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(hSetup.release()),
                   Utf16(Texts::mnuPopWinSetup).c_str());
     ::AppendMenuW(hMenu.get(), MF_SEPARATOR, 0, nullptr);
@@ -151,20 +136,9 @@ void TrayIcon::OnCommand(int nId)
     {
     case IDM_COMPROBAR: pFrm->Dispatch([&] { pFrm->mnuPopComprobar_Click(); }); break;
     case IDM_CONF: pFrm->Dispatch([&] { pFrm->mnuPopConf_Click(); }); break;
+    case IDM_ABRIRZIMBRA: pFrm->Dispatch([&] { pFrm->AbreZimbra({}); }); break;
     case IDM_SALIR: pFrm->Dispatch([&] { pFrm->RequestUnload(); }); break;
     default: break;
-    }
-}
-
-void TrayIcon::OnCopyData(const COPYDATASTRUCT& data)
-{
-    // Only the settings request is handled yet; web mail, uploads and the mail-client hand-off come later.
-    if (data.dwData == 4)
-    {
-        pFrm->Dispatch([&] {
-            pFrm->ShowSettingsWindow();
-            ::SetForegroundWindow(pMain->Handle());
-        });
     }
 }
 
@@ -172,45 +146,49 @@ LRESULT CALLBACK TrayIcon::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPA
 {
     auto* pSelf = static_cast<TrayIcon*>(::GetPropW(hWnd, sSelfProperty));
     if (!pSelf)
-        return ::DefWindowProcW(hWnd, nMsg, wParam, lParam);
+        return 0;
     return pSelf->OnMessage(nMsg, wParam, lParam);
 }
 
 LRESULT TrayIcon::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (pFrm && !pFrm->IsUnloaded())
+    if (nMsg == nTaskbarCreated && nTaskbarCreated != 0)
     {
-        if (nMsg == nCallbackMessage)
+        // The shell restarted (or started after us): the icon comes back as it was.
+        if (pFrm && !pFrm->IsUnloaded())
+            bAdded = Notify(ShellCommand::Add, Model.ForShellRestart());
+        return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+    }
+    if (nMsg == nTrayCallbackMessage)
+    {
+        const TrayEvent event = DecodeTrayCallback(static_cast<uint32_t>(lParam));
+        if (pFrm && event.nKind != TrayEventKind::None)
+            pFrm->Dispatch([&] { pFrm->OnTrayEvent(event); });
+        return 0;
+    }
+    if (nMsg == WM_COPYDATA)
+    {
+        const auto* pData = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (pFrm && pData)
         {
-            if (lParam == WM_RBUTTONUP)
-                ShowMenu();
-            else if (lParam == WM_LBUTTONUP && !pMain->IsVisible())
-                pFrm->Dispatch([&] { pFrm->mnuPopComprobar_Click(); });
-            return 0;
+            const TrayEvent event = DecodeCopyData(
+                pData->dwData, pData->lpData, pData->cbData,
+                [](const char* pBytes, size_t nBytes) { return FromAnsi(std::string_view(pBytes, nBytes)); });
+            if (event.nKind != TrayEventKind::None)
+                pFrm->Dispatch([&] { pFrm->OnTrayEvent(event); });
         }
-        if (nMsg == nTaskbarCreated && nTaskbarCreated != 0)
-        {
-            // The shell restarted (or started after us): the icon comes back with its message, icon and tip,
-            // whatever the last change was, or clicks would be lost.
-            bAdded = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-            return 0;
-        }
-        if (nMsg == WM_COMMAND && lParam == 0)
-        {
-            OnCommand(LOWORD(wParam));
-            return 0;
-        }
-        if (nMsg == WM_COPYDATA && lParam != 0)
-        {
-            OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-            return 0;
-        }
+        return 0;
+    }
+    if (nMsg == WM_COMMAND && lParam == 0 && pFrm)
+    {
+        OnCommand(LOWORD(wParam));
+        return 0;
     }
     if (nMsg == WM_QUERYENDSESSION)
         return TRUE;
     if (nMsg == WM_ENDSESSION && wParam && pFrm)
     {
-        pFrm->Form_Unload();
+        pFrm->Form_Unload(); // Windows may end the process once this returns: save now, once
         return 0;
     }
     return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);

@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "platform/Tray.h"
 #include "platform/win32/Win32.h"
+#include "presentation/TrayModel.h"
 
 namespace qv::win32
 {
@@ -15,7 +16,6 @@ class TrayIcon final : public ITray
 {
 public:
     static constexpr const wchar_t* sWindowName = L"QuorvelTrayIconWnd";
-    static constexpr UINT nCallbackMessage = WM_APP + 1;
 
     ~TrayIcon() override;
     bool Create(HINSTANCE hInstance, HICON hIcon, HICON hNewMail);
@@ -26,34 +26,28 @@ public:
     }
     HWND Handle() const { return hWnd; }
 
-    bool Add(const std::string& sTip) override;
+    bool Add() override;
     bool Delete() override;
     void IconReset() override;
     void IconAdd(const std::string& sMensaje, int nSinLeer) override;
+    void ShowMenu() override;
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
-    bool Notify(DWORD nMessage, UINT nFlags, DWORD nInfoFlags = 0, const std::wstring& sTitle = {},
-                const std::wstring& sText = {});
-    void ShowMenu();
+    bool Notify(ShellCommand nCommand, const NotifyRecord& record);
+    HICON IconOf(TrayIconKind nKind) const;
     void OnCommand(int nId);
-    void OnCopyData(const COPYDATASTRUCT& data);
 
     HWND hWnd = nullptr;
     WNDPROC pfnStaticProc = nullptr;
-    HICON hWindowIcon = nullptr; // the window's own: borrowed, never destroyed here
+    HICON hWindowIcon = nullptr; // the window's own and the new-mail picture: borrowed, never destroyed here
     HICON hNewMailIcon = nullptr;
-    HICON hShownIcon = nullptr;
     UINT nTaskbarCreated = 0;
     bool bAdded = false;
-    std::wstring sTipText;
-    std::wstring sDefaultTip;
+    TrayModel Model;
     frmMain* pFrm = nullptr;
     MainWindow* pMain = nullptr;
 };
-
-// Copies text into a fixed field of nCapacity units, a terminating zero included, never splitting a pair.
-void CopyField(wchar_t* pField, size_t nCapacity, const std::wstring& sText);
 
 } // namespace qv::win32

@@ -22,7 +22,7 @@ class Session : public ::testing::Test
 protected:
     fake::FakeMachine M;
     CurlTransport Curl;
-    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System};
+    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell};
     frmMain Form{P};
 
     void Account(const FakeServer& server)

@@ -1,0 +1,114 @@
+#include "presentation/TrayModel.h"
+
+#include "platform/Text.h"
+#include "session/Envelope.h"
+
+namespace qv
+{
+
+std::u16string Utf16Of(std::string_view sText)
+{
+    std::u16string sOut;
+    for (const char32_t c : DecodeUtf8(sText))
+    {
+        if (c >= 0x10000)
+        {
+            sOut += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            sOut += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        else
+        {
+            sOut += static_cast<char16_t>(c);
+        }
+    }
+    return sOut;
+}
+
+std::u16string FieldText(std::string_view sText, size_t nUnits)
+{
+    std::u16string sOut = Utf16Of(sText);
+    if (sOut.size() > nUnits - 1)
+    {
+        sOut.resize(nUnits - 1);
+        if (!sOut.empty() && sOut.back() >= 0xD800 && sOut.back() <= 0xDBFF)
+            sOut.pop_back(); // half a pair would show as a box
+    }
+    return sOut;
+}
+
+std::string DefaultTooltip()
+{
+    return std::string(sProductTitle) + " v" + VersionText();
+}
+
+void TrayModel::SetBalloon(std::string_view sTitle, std::string_view sText, uint32_t nInfoFlags)
+{
+    Current.sInfoTitle = FieldText(sTitle, nInfoTitleUnits);
+    Current.sInfo = FieldText(sText, nInfoUnits);
+    Current.nInfoFlags = nInfoFlags;
+    Current.nTimeout = nBalloonTimeoutMs;
+}
+
+ShellCommand TrayModel::Iconizar(TrayIconKind nIcon)
+{
+    Current.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
+    Current.nIcon = nIcon;
+    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    return ShellCommand::Add;
+}
+
+ShellCommand TrayModel::IconizarCal(TrayIconKind nIcon, const std::string& sTip, bool bAdd)
+{
+    Current.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip | TrayFlags::nInfo;
+    Current.nIcon = nIcon;
+    Current.sTip = FieldText(sTip, nTipUnits);
+    const size_t nCr = sTip.find('\r'), nLf = sTip.find('\n');
+    SetBalloon(std::string_view(sTip).substr(0, nCr),
+               nLf == std::string::npos ? std::string_view() : std::string_view(sTip).substr(nLf + 1),
+               InfoFlags::nUser);
+    return bAdd ? ShellCommand::Add : ShellCommand::Modify;
+}
+
+ShellCommand TrayModel::IconAdd(const std::string& sMensaje, int nSinLeer, TrayIconKind nUserIcon)
+{
+    Current.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip | TrayFlags::nInfo;
+    if (nSinLeer >= 1)
+    {
+        Current.sTip = FieldText(sMensaje, nTipUnits);
+        Current.nIcon = nUserIcon;
+    }
+    // A text without a line break (never sent by the program) becomes the balloon's text, with no title.
+    const size_t nBreak = sMensaje.find("\r\n");
+    const std::string_view sText(sMensaje);
+    SetBalloon(nBreak == std::string::npos ? std::string_view() : sText.substr(0, nBreak),
+               nBreak == std::string::npos ? sText : sText.substr(nBreak + 2),
+               nSinLeer >= 1 ? InfoFlags::nUser : InfoFlags::nInformation);
+    return ShellCommand::Modify;
+}
+
+ShellCommand TrayModel::IconReset(TrayIconKind nIcon)
+{
+    Current.nFlags = TrayFlags::nIcon | TrayFlags::nTip;
+    Current.nIcon = nIcon;
+    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    Current.nInfoFlags = InfoFlags::nNone;
+    Current.sInfo.clear();
+    Current.sInfoTitle.clear();
+    return ShellCommand::Modify;
+}
+
+ShellCommand TrayModel::UpdateIconTip()
+{
+    Current.nFlags = TrayFlags::nTip;
+    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    return ShellCommand::Modify;
+}
+
+NotifyRecord TrayModel::ForShellRestart() const
+{
+    NotifyRecord record = Current;
+    record.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
+    return record;
+}
+
+} // namespace qv

@@ -1,0 +1,102 @@
+#include "presentation/TrayModel.h"
+
+#include <gtest/gtest.h>
+
+namespace qv
+{
+namespace
+{
+
+using namespace TrayFlags;
+
+TEST(FieldText, CutsToTheFieldWithoutSplittingAPair)
+{
+    EXPECT_EQ(FieldText("short", nTipUnits), u"short");
+    EXPECT_EQ(FieldText(std::string(200, 'x'), nTipUnits).size(), 127u);
+    // 126 letters and an emoji (two units): the pair would straddle the end, so it goes whole.
+    const std::u16string sCut = FieldText(std::string(126, 'a') + "😀b", nTipUnits);
+    EXPECT_EQ(sCut.size(), 126u);
+    EXPECT_EQ(FieldText(std::string(125, 'a') + "😀b", nTipUnits).size(), 127u);
+    // Greek, Arabic and emoji of 300 characters: never more than the field, never half a pair.
+    std::string sMixed;
+    for (int i = 0; i < 100; ++i)
+        sMixed += "Ωع😀";
+    for (const size_t nUnits : {nTipUnits, nInfoUnits, nInfoTitleUnits})
+    {
+        const std::u16string sField = FieldText(sMixed, nUnits);
+        ASSERT_LE(sField.size(), nUnits - 1);
+        EXPECT_FALSE(sField.back() >= 0xD800 && sField.back() <= 0xDBFF) << nUnits;
+    }
+}
+
+TEST(TrayModel, NewMailChangesIconTipAndBalloon)
+{
+    TrayModel model;
+    EXPECT_EQ(model.Iconizar(TrayIconKind::Window), ShellCommand::Add);
+    EXPECT_EQ(model.Record().nFlags, nMessage | nIcon | nTip);
+    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
+
+    const std::string sMensaje = "You have unread e-mail messages\r\nInbox (3)\r\nWork (1)";
+    EXPECT_EQ(model.IconAdd(sMensaje, 4, TrayIconKind::NewMail), ShellCommand::Modify);
+    const NotifyRecord& record = model.Record();
+    EXPECT_EQ(record.nFlags, nMessage | nIcon | nTip | nInfo);
+    EXPECT_EQ(record.nIcon, TrayIconKind::NewMail);
+    EXPECT_EQ(record.sTip, Utf16Of(sMensaje));
+    EXPECT_EQ(record.sInfoTitle, u"You have unread e-mail messages");
+    EXPECT_EQ(record.sInfo, u"Inbox (3)\r\nWork (1)");
+    EXPECT_EQ(record.nInfoFlags, InfoFlags::nUser);
+    EXPECT_EQ(record.nTimeout, 10000u);
+}
+
+TEST(TrayModel, AppointmentsAloneKeepIconAndTip)
+{
+    TrayModel model;
+    model.Iconizar(TrayIconKind::Window);
+    model.IconAdd("Appointments within next 24 hours\r\n10:00 Review", 0, TrayIconKind::NewMail);
+    EXPECT_EQ(model.Record().nIcon, TrayIconKind::Window);
+    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
+    EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nInformation);
+    EXPECT_EQ(model.Record().sInfoTitle, u"Appointments within next 24 hours");
+}
+
+TEST(TrayModel, ResetAndShellRestart)
+{
+    TrayModel model;
+    model.Iconizar(TrayIconKind::Window);
+    model.IconAdd("You have unread e-mail messages\r\nInbox (1)", 1, TrayIconKind::NewMail);
+    // After a restart of the shell the icon comes back as it last was.
+    NotifyRecord again = model.ForShellRestart();
+    EXPECT_EQ(again.nIcon, TrayIconKind::NewMail);
+    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
+
+    model.IconReset(TrayIconKind::Window);
+    EXPECT_EQ(model.Record().nFlags, nIcon | nTip);
+    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
+    EXPECT_TRUE(model.Record().sInfo.empty());
+    EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nNone);
+    // The reset's own flags lack the callback message: re-adding with them would lose every click.
+    again = model.ForShellRestart();
+    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
+    EXPECT_EQ(again.nIcon, TrayIconKind::Window);
+}
+
+TEST(TrayModel, AppointmentBalloonSplitsAtTheFirstLine)
+{
+    TrayModel model;
+    EXPECT_EQ(model.IconizarCal(TrayIconKind::Calendar, "Review [MODIFIED]\r\nWhen: 10:00", true), ShellCommand::Add);
+    EXPECT_EQ(model.Record().sInfoTitle, u"Review [MODIFIED]");
+    EXPECT_EQ(model.Record().sInfo, u"When: 10:00");
+    EXPECT_EQ(model.Record().sTip, u"Review [MODIFIED]\r\nWhen: 10:00");
+    EXPECT_EQ(model.IconizarCal(TrayIconKind::Calendar, "x\r\ny", false), ShellCommand::Modify);
+}
+
+TEST(TrayModel, ATextWithoutALineBreakStillShowsABalloon)
+{
+    TrayModel model;
+    model.IconAdd("just text", 1, TrayIconKind::NewMail);
+    EXPECT_EQ(model.Record().sInfo, u"just text");
+    EXPECT_TRUE(model.Record().sInfoTitle.empty());
+}
+
+} // namespace
+} // namespace qv
