@@ -1,11 +1,5 @@
 // Whole checks against the fake server: the session's life across logins, notifications and outages.
-#include "FakeServer.h"
-
-#include "app/frmMain.h"
-#include "platform/fake/Fakes.h"
-#include "platform/posix/CurlTransport.h"
-
-#include <gtest/gtest.h>
+#include "ServerFixture.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,23 +11,8 @@ namespace
 
 using test::FakeServer;
 
-class Session : public ::testing::Test
+class Session : public test::ServerFixture
 {
-protected:
-    fake::FakeMachine M;
-    CurlTransport Curl;
-    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell};
-    frmMain Form{P};
-
-    void Account(const FakeServer& server)
-    {
-        ASSERT_TRUE(server.IsRunning());
-        Form.txtZimbraHost_Change(server.HostAndPort());
-        Form.txtUsuario_Change("alice");
-        Form.txtPassword_Change("secret");
-        Form.CommitPassword();
-    }
-    static bool Has(const std::string& sText, const std::string& sPart) { return sText.find(sPart) != std::string::npos; }
 };
 
 TEST_F(Session, ChecksCarryTheSequenceAndChangeTokenAndAnnounceNewMailOnce)

@@ -1,13 +1,8 @@
 // The core's SOAP client against the fake server through a real HTTP stack: what goes on the wire, byte for byte,
 // and how each kind of answer is classified.
-#include "FakeServer.h"
+#include "ServerFixture.h"
 
-#include "app/frmMain.h"
-#include "platform/fake/Fakes.h"
-#include "platform/posix/CurlTransport.h"
 #include "session/Envelope.h"
-
-#include <gtest/gtest.h>
 
 namespace qv
 {
@@ -16,22 +11,9 @@ namespace
 
 using test::FakeServer;
 
-class Transport : public ::testing::Test
+class Transport : public test::ServerFixture
 {
 protected:
-    fake::FakeMachine M;
-    CurlTransport Curl;
-    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell};
-    frmMain Form{P};
-
-    void Account(const FakeServer& server, const std::string& sPassword = "secret")
-    {
-        ASSERT_TRUE(server.IsRunning());
-        Form.txtZimbraHost_Change(server.HostAndPort());
-        Form.txtUsuario_Change("alice");
-        Form.txtPassword_Change(sPassword);
-        Form.CommitPassword();
-    }
     std::string SoapUrl(const FakeServer& server) const
     {
         return "http://" + server.HostAndPort() + "/service/soap";
