@@ -43,7 +43,7 @@ void HandOff(HWND hRunning, const std::wstring& sCommandLine)
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
-    if (HWND hRunning = ::FindWindowW(L"STATIC", win32::TrayIcon::sWindowName))
+    if (HWND hRunning = ::FindWindowW(L"STATIC", win32::IconWindow::sWindowName))
     {
         HandOff(hRunning, ::GetCommandLineW());
         return 0;
@@ -55,16 +55,15 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 
     HICON hIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0,
                                                   LR_DEFAULTSIZE | LR_SHARED));
-    HICON hSmallIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON,
-                                                       ::GetSystemMetrics(SM_CXSMICON),
-                                                       ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 
-    HICON hNewMailIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_NEWMAIL), IMAGE_ICON,
-                                                         ::GetSystemMetrics(SM_CXSMICON),
-                                                         ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    const auto SmallIcon = [&](int nId) {
+        return static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nId), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                               LR_SHARED));
+    };
 
     win32::TrayIcon tray;
-    if (!tray.Create(hInstance, hSmallIcon, hNewMailIcon))
+    if (!tray.Create(hInstance, SmallIcon(IDI_QUORVEL), SmallIcon(IDI_NEWMAIL), SmallIcon(IDI_CALENDAR)))
         return 1;
     win32::MainWindow window;
     if (!window.Create(hInstance, tray.Handle(), hIcon))
@@ -81,7 +80,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::PendingIntegration integration;
     win32::Win32Shell shell;
     shell.hMain = window.Handle();
-    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system, shell};
+    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system, shell, tray};
 
     frmMain form(platform);
     window.Bind(&form);

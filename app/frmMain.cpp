@@ -4,7 +4,10 @@
 #include "platform/Text.h"
 #include "session/Envelope.h"
 #include "settings/PocketCrypter.h"
+#include "settings/Registry2.h"
 #include "settings/SettingsStore.h"
+
+#include <cstdlib>
 
 namespace qv
 {
@@ -62,6 +65,7 @@ void frmMain::Form_Unload()
     if (bLoaded)
         SaveSettings(SaveMode::Shutdown);
     (void)P.Tray.Delete();
+    RemoveApptIcons();
     P.View.EndProgram();
 }
 
@@ -87,7 +91,17 @@ void frmMain::Form_Activate()
 
 void frmMain::cmdCerrar_Click()
 {
+    AnimateWindow();
     HideSettingsWindow();
+    P.System.TrimWorkingSet();
+}
+
+void frmMain::AnimateWindow()
+{
+    const std::string sMinAnimate =
+        Registry2::GetKeyValue(P.Registry, RegRoot::CurrentUser, "Control Panel\\Desktop\\WindowMetrics", "MinAnimate");
+    if (std::atoi(sMinAnimate.c_str()) != 0)
+        P.View.AnimateToTray();
 }
 
 void frmMain::cmdAceptar_Click(Control nActive)
@@ -119,6 +133,7 @@ void frmMain::cmdAceptar_Click(Control nActive)
         P.View.SetFocus(Control::txtUsuario);
         return;
     }
+    AnimateWindow();
     HideSettingsWindow();
     SaveSettings(SaveMode::UserChange);
     StartCheckTimer(nMailPollingInterval);

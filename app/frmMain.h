@@ -3,13 +3,17 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "presentation/CNotify.h"
+#include "presentation/Icontify.h"
 #include "presentation/TrayEvents.h"
 #include "session/Folders.h"
 #include "session/XPath.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qv
 {
@@ -38,7 +42,7 @@ enum class SaveMode { Startup = 0, UserChange = 1, Shutdown = 2 };
 // Only the host, with a port if any: no scheme, no path.
 bool IsValidServerHost(const std::string& sHost);
 
-class frmMain
+class frmMain final : public INotifySink
 {
 public:
     explicit frmMain(Platform& platform);
@@ -52,8 +56,12 @@ public:
     {
         ++nEventDepth;
         fn();
-        if (--nEventDepth == 0 && bUnloadPending)
-            Form_Unload();
+        if (--nEventDepth == 0)
+        {
+            Released.clear(); // items let go of while their own events ran
+            if (bUnloadPending)
+                Form_Unload();
+        }
     }
 
     // Start-up from the settings on; the single-instance test and the hand-off ran before (WinMain).
@@ -68,6 +76,8 @@ public:
     void HideSettingsWindow();
     void Form_Activate();
     void cmdCerrar_Click();
+    // The caption animation into the notification area, when the user's settings ask for animations.
+    void AnimateWindow();
     void cmdAceptar_Click(Control nActive);
     void mnuPopConf_Click();
     void mnuPopComprobar_Click();
@@ -98,6 +108,22 @@ public:
     void CTrayIcon_OnDblClick(int nButton);
     void CTrayIcon_OnBalloonClick();
 
+    // Appointment items: their icons' events, relayed with the item's position.
+    void OnItemTrayEvent(int nTag, const TrayEvent& event);
+    void objNotify_OnMouseUp(int nButton, int nSource) override;
+    void objNotify_OnBalloonClick(int nSource) override;
+    void objNotify_OnBalloonShow(int nSource) override;
+    void objNotify_OnAbreZimbra(int nSource, const std::string& sCommandLine) override;
+    void objNotify_OnUploadFile(int nSource, const std::string& sCommandLine) override;
+    void objNotify_OnMapiMensaje(int nSource, const void* lpMapiMessage, uint32_t cbData) override;
+    void objNotify_OnSettingsShowRequest(int nSource) override;
+    // A new item in the next free position (positions never move); an item's removal waits until no event of
+    // it runs any more.
+    Icontify& AddCalItem();
+    void ReleaseCalItem(int nTag);
+    Icontify* CalItem(int nTag);
+    void RemoveApptIcons();
+
     // Web mail.
     void AbreZimbra(const std::string& sTo);
     std::string WebmailAddress(const std::string& sTo) const;
@@ -111,6 +137,7 @@ public:
 
     SettingsControls Controls;
     AccountLists Lists;
+    std::vector<std::unique_ptr<Icontify>> CalItems; // position 0 is never used
 
     // Session.
     std::string sServerHost;
@@ -152,6 +179,8 @@ private:
 
     Platform& P;
     XPath Xp;
+    CNotify objNotify{*this};
+    std::vector<std::unique_ptr<Icontify>> Released;
     bool bLoaded = false;
     bool bUnloaded = false;
     bool bUnloadPending = false;

@@ -21,6 +21,8 @@ public:
     virtual void SetLocked(bool bLocked, const std::string& sTitle) = 0; // during a check
     virtual void SetMenuConfigureEnabled(bool bEnabled) = 0;             // off while a message box is up
     virtual void EndProgram() = 0;                                         // the message loop ends
+    // The window's frame drawn shrinking into the notification area; nothing when the area is not found.
+    virtual void AnimateToTray() = 0;
 };
 
 } // namespace qv

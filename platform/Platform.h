@@ -26,6 +26,7 @@ struct Platform
     IIntegration& Integration;
     ISystem& System;
     IShell& Shell;
+    IItemIcons& ItemIcons;
 };
 
 } // namespace qv

@@ -1,6 +1,9 @@
 // The notification-area icon of the main window.
 #pragma once
 
+#include "presentation/TrayModel.h"
+
+#include <memory>
 #include <string>
 
 namespace qv
@@ -18,6 +21,22 @@ public:
     virtual void IconAdd(const std::string& sMensaje, int nSinLeer) = 0;
     // The tray menu at the mouse position.
     virtual void ShowMenu() = 0;
+};
+
+// The icon of one appointment item: its own hidden window and notification-area icon. Destroying it removes
+// both; its events reach the main window through the relay with the item's position.
+class IItemIcon
+{
+public:
+    virtual ~IItemIcon() = default;
+    virtual bool Apply(ShellCommand nCommand, const NotifyRecord& record) = 0;
+};
+
+class IItemIcons
+{
+public:
+    virtual ~IItemIcons() = default;
+    virtual std::unique_ptr<IItemIcon> Create(int nTag) = 0;
 };
 
 } // namespace qv

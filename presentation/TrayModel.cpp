@@ -104,9 +104,9 @@ ShellCommand TrayModel::UpdateIconTip()
     return ShellCommand::Modify;
 }
 
-NotifyRecord TrayModel::ForShellRestart() const
+NotifyRecord ForShellRestart(const NotifyRecord& last)
 {
-    NotifyRecord record = Current;
+    NotifyRecord record = last;
     record.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
     return record;
 }

@@ -44,6 +44,10 @@ std::u16string Utf16Of(std::string_view sText);
 // "Quorvel v5.0.1"
 std::string DefaultTooltip();
 
+// The shell restarted: the icon is added again as it was, always with its message, icon and tip, whatever
+// the last operation's flags were, so that clicks keep reaching the program.
+NotifyRecord ForShellRestart(const NotifyRecord& last);
+
 class TrayModel
 {
 public:
@@ -52,9 +56,6 @@ public:
     ShellCommand IconAdd(const std::string& sMensaje, int nSinLeer, TrayIconKind nUserIcon);
     ShellCommand IconReset(TrayIconKind nIcon);
     ShellCommand UpdateIconTip();
-    // The shell restarted: the icon is added again as it was, always with its message, icon and tip, whatever
-    // the last operation's flags were, so that clicks keep reaching the program.
-    NotifyRecord ForShellRestart() const;
 
     const NotifyRecord& Record() const { return Current; }
 

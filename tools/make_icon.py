@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icons (an envelope on a blue disc; on an orange one for new mail) at 16, 32 and 48
-pixels and writes .ico files: make_icon.py OUT.ico [--new-mail]."""
+"""Draws the program's icons (an envelope on a blue disc; on an orange one for new mail, a green one for
+appointments) at 16, 32 and 48 pixels and writes .ico files: make_icon.py OUT.ico [--new-mail | --calendar]."""
 import struct
 import sys
 
@@ -36,8 +36,8 @@ def image(size, disc):
     return header + xor + and_mask
 
 
-def main(path, new_mail):
-    disc = (20, 120, 240) if new_mail else (200, 120, 30)  # BGR
+def main(path, kind):
+    disc = {"--new-mail": (20, 120, 240), "--calendar": (60, 160, 40)}.get(kind, (200, 120, 30))  # BGR
     sizes = (16, 32, 48)
     images = [image(s, disc) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
@@ -51,4 +51,4 @@ def main(path, new_mail):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], "--new-mail" in sys.argv[2:])
+    main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else "")

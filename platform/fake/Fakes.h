@@ -141,6 +141,8 @@ public:
     }
     void SetMenuConfigureEnabled(bool bEnabled) override { bConfigureEnabled = bEnabled; }
     void EndProgram() override { bEnded = true; }
+    int nAnimations = 0;
+    void AnimateToTray() override { ++nAnimations; }
 };
 
 class FakeTray final : public ITray
@@ -199,6 +201,45 @@ public:
     void ActivateMainWindow() override { ++nActivations; }
 };
 
+// The icons of appointment items: each records what the shell was told.
+class FakeItemIcons final : public IItemIcons
+{
+public:
+    struct Shown
+    {
+        int nTag = 0;
+        ShellCommand nCommand = ShellCommand::Add;
+        NotifyRecord Record;
+    };
+    std::vector<Shown> Log;
+    int nAlive = 0;
+    bool bFailCreate = false;
+
+    std::unique_ptr<IItemIcon> Create(int nTag) override
+    {
+        if (bFailCreate)
+            return nullptr;
+        return std::make_unique<Icon>(*this, nTag);
+    }
+
+private:
+    class Icon final : public IItemIcon
+    {
+    public:
+        Icon(FakeItemIcons& owner, int nTag) : Owner(owner), Tag(nTag) { ++Owner.nAlive; }
+        ~Icon() override { --Owner.nAlive; }
+        bool Apply(ShellCommand nCommand, const NotifyRecord& record) override
+        {
+            Owner.Log.push_back({Tag, nCommand, record});
+            return true;
+        }
+
+    private:
+        FakeItemIcons& Owner;
+        int Tag;
+    };
+};
+
 // One of each, bundled the way WinMain bundles the real ones.
 struct FakeMachine
 {
@@ -212,7 +253,8 @@ struct FakeMachine
     FakeIntegration Integration;
     FakeSystem System;
     FakeShell Shell;
-    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System, Shell};
+    FakeItemIcons ItemIcons;
+    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System, Shell, ItemIcons};
 };
 
 } // namespace qv::fake

@@ -221,6 +221,22 @@ void MainWindow::EndProgram()
     ::PostQuitMessage(0);
 }
 
+// The taskbar's notification area: "TrayNotifyWnd" inside "Shell_TrayWnd", both without a title.
+static HWND GetNotificationAreaHandle()
+{
+    HWND hTaskbar = ::FindWindowW(L"Shell_TrayWnd", L"");
+    return hTaskbar ? ::FindWindowExW(hTaskbar, nullptr, L"TrayNotifyWnd", L"") : nullptr;
+}
+
+void MainWindow::AnimateToTray()
+{
+    HWND hArea = GetNotificationAreaHandle();
+    RECT rcFrom{}, rcTo{};
+    if (!hArea || !::GetWindowRect(hWnd, &rcFrom) || !::GetWindowRect(hArea, &rcTo))
+        return;
+    ::DrawAnimatedRects(hWnd, IDANI_CAPTION, &rcFrom, &rcTo);
+}
+
 void MainWindow::OnCommand(int nId, int nCode)
 {
     if (!pFrm || bRefreshing)

@@ -30,6 +30,7 @@ public:
     void SetLocked(bool bLocked, const std::string& sTitle) override;
     void SetMenuConfigureEnabled(bool bEnabled) override { bConfigureEnabled = bEnabled; }
     void EndProgram() override;
+    void AnimateToTray() override;
 
     bool IsConfigureEnabled() const { return bConfigureEnabled; }
 

@@ -7,86 +7,48 @@
 #include "platform/win32/Utf.h"
 #include "platform/win32/resource.h"
 
-#include <shellapi.h>
-
 namespace qv::win32
 {
 
 namespace
 {
 
-constexpr const wchar_t* sSelfProperty = L"ObjectPointer";
-constexpr UINT nIconId = 1;
-
-template <size_t nUnits>
-void CopyField(wchar_t (&field)[nUnits], const std::u16string& sText)
+// An appointment item's icon: its events go to the main window with the item's position.
+class ItemIcon final : public IconWindow, public IItemIcon
 {
-    const size_t nLength = std::min(sText.size(), nUnits - 1); // the model has cut it already
-    std::copy_n(sText.begin(), nLength, field);
-    field[nLength] = L'\0';
-}
+public:
+    ItemIcon(frmMain& form, int nTag) : Form(form), Tag(nTag) {}
+    bool Apply(ShellCommand nCommand, const NotifyRecord& record) override { return Notify(nCommand, record); }
+
+protected:
+    void OnEvent(const TrayEvent& event) override
+    {
+        Form.Dispatch([&] { Form.OnItemTrayEvent(Tag, event); });
+    }
+
+private:
+    frmMain& Form;
+    const int Tag;
+};
 
 } // namespace
 
-TrayIcon::~TrayIcon()
+bool TrayIcon::Create(HINSTANCE hInst, HICON hIcon, HICON hNewMail, HICON hCalendar)
 {
-    if (hWnd)
-    {
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnStaticProc));
-        ::RemovePropW(hWnd, sSelfProperty);
-        ::DestroyWindow(hWnd);
-    }
-}
-
-bool TrayIcon::Create(HINSTANCE hInstance, HICON hIcon, HICON hNewMail)
-{
+    hInstance = hInst;
     hWindowIcon = hIcon;
-    hNewMailIcon = hNewMail ? hNewMail : hIcon;
-    nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
-    // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
-    // message-only windows.
-    hWnd = ::CreateWindowExW(0, L"STATIC", sWindowName, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr);
-    if (!hWnd)
-        return false;
-    ::SetPropW(hWnd, sSelfProperty, this);
-    pfnStaticProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayIcon::SubclassProc)));
-    return true;
-}
-
-HICON TrayIcon::IconOf(TrayIconKind nKind) const
-{
-    return nKind == TrayIconKind::NewMail ? hNewMailIcon : hWindowIcon;
-}
-
-bool TrayIcon::Notify(ShellCommand nCommand, const NotifyRecord& record)
-{
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data; // the wide record of this platform, pointer-sized handles included
-    data.hWnd = hWnd;
-    data.uID = nIconId;
-    data.uFlags = record.nFlags;
-    data.uCallbackMessage = nTrayCallbackMessage;
-    data.hIcon = IconOf(record.nIcon);
-    CopyField(data.szTip, record.sTip);
-    CopyField(data.szInfo, record.sInfo);
-    CopyField(data.szInfoTitle, record.sInfoTitle);
-    data.uTimeout = record.nTimeout;
-    data.dwInfoFlags = record.nInfoFlags;
-    const DWORD nMessage = nCommand == ShellCommand::Add ? NIM_ADD : nCommand == ShellCommand::Modify ? NIM_MODIFY
-                                                                                                        : NIM_DELETE;
-    return ::Shell_NotifyIconW(nMessage, &data) != FALSE;
+    hNewMailIcon = hNewMail;
+    hCalendarIcon = hCalendar;
+    return CreateWindowFor(hInst);
 }
 
 bool TrayIcon::Add()
 {
-    bAdded = Notify(Model.Iconizar(TrayIconKind::Window), Model.Record());
-    return bAdded;
+    return Notify(Model.Iconizar(TrayIconKind::Window), Model.Record());
 }
 
 bool TrayIcon::Delete()
 {
-    bAdded = false;
     return Notify(ShellCommand::Delete, Model.Record());
 }
 
@@ -98,6 +60,17 @@ void TrayIcon::IconReset()
 void TrayIcon::IconAdd(const std::string& sMensaje, int nSinLeer)
 {
     (void)Notify(Model.IconAdd(sMensaje, nSinLeer, TrayIconKind::NewMail), Model.Record());
+}
+
+std::unique_ptr<IItemIcon> TrayIcon::Create(int nTag)
+{
+    auto icon = std::make_unique<ItemIcon>(*pFrm, nTag);
+    icon->hWindowIcon = hWindowIcon;
+    icon->hNewMailIcon = hNewMailIcon;
+    icon->hCalendarIcon = hCalendarIcon;
+    if (!icon->CreateWindowFor(hInstance))
+        return nullptr;
+    return icon;
 }
 
 void TrayIcon::ShowMenu()
@@ -125,9 +98,15 @@ void TrayIcon::ShowMenu()
 
     POINT pt{};
     ::GetCursorPos(&pt);
-    ::SetForegroundWindow(hWnd); // else the menu does not close when the user clicks elsewhere
-    ::TrackPopupMenu(hMenu.get(), TPM_RIGHTBUTTON, pt.x, pt.y, 0, hWnd, nullptr);
-    ::PostMessageW(hWnd, WM_NULL, 0, 0);
+    ::SetForegroundWindow(Handle()); // else the menu does not close when the user clicks elsewhere
+    ::TrackPopupMenu(hMenu.get(), TPM_RIGHTBUTTON, pt.x, pt.y, 0, Handle(), nullptr);
+    ::PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
+void TrayIcon::OnEvent(const TrayEvent& event)
+{
+    if (pFrm)
+        pFrm->Dispatch([&] { pFrm->OnTrayEvent(event); });
 }
 
 void TrayIcon::OnCommand(int nId)
@@ -142,56 +121,26 @@ void TrayIcon::OnCommand(int nId)
     }
 }
 
-LRESULT CALLBACK TrayIcon::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
+bool TrayIcon::OnOtherMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& nResult)
 {
-    auto* pSelf = static_cast<TrayIcon*>(::GetPropW(hWnd, sSelfProperty));
-    if (!pSelf)
-        return 0;
-    return pSelf->OnMessage(nMsg, wParam, lParam);
-}
-
-LRESULT TrayIcon::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
-{
-    if (nMsg == nTaskbarCreated && nTaskbarCreated != 0)
-    {
-        // The shell restarted (or started after us): the icon comes back as it was.
-        if (pFrm && !pFrm->IsUnloaded())
-            bAdded = Notify(ShellCommand::Add, Model.ForShellRestart());
-        return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
-    }
-    if (nMsg == nTrayCallbackMessage)
-    {
-        const TrayEvent event = DecodeTrayCallback(static_cast<uint32_t>(lParam));
-        if (pFrm && event.nKind != TrayEventKind::None)
-            pFrm->Dispatch([&] { pFrm->OnTrayEvent(event); });
-        return 0;
-    }
-    if (nMsg == WM_COPYDATA)
-    {
-        const auto* pData = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (pFrm && pData)
-        {
-            const TrayEvent event = DecodeCopyData(
-                pData->dwData, pData->lpData, pData->cbData,
-                [](const char* pBytes, size_t nBytes) { return FromAnsi(std::string_view(pBytes, nBytes)); });
-            if (event.nKind != TrayEventKind::None)
-                pFrm->Dispatch([&] { pFrm->OnTrayEvent(event); });
-        }
-        return 0;
-    }
-    if (nMsg == WM_COMMAND && lParam == 0 && pFrm)
+    if (!pFrm)
+        return false;
+    if (nMsg == WM_COMMAND && lParam == 0)
     {
         OnCommand(LOWORD(wParam));
-        return 0;
+        return true;
     }
     if (nMsg == WM_QUERYENDSESSION)
-        return TRUE;
-    if (nMsg == WM_ENDSESSION && wParam && pFrm)
+    {
+        nResult = TRUE;
+        return true;
+    }
+    if (nMsg == WM_ENDSESSION && wParam)
     {
         pFrm->Form_Unload(); // Windows may end the process once this returns: save now, once
-        return 0;
+        return true;
     }
-    return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+    return false;
 }
 
 } // namespace qv::win32

@@ -3,6 +3,7 @@
 
 #define IDI_QUORVEL 1
 #define IDI_NEWMAIL 2
+#define IDI_CALENDAR 3
 
 // Tray menu commands; tests post them to the hidden window as WM_COMMAND.
 #define IDM_COMPROBAR 101

@@ -17,7 +17,8 @@ class ServerFixture : public ::testing::Test
 protected:
     fake::FakeMachine M;
     CurlTransport Curl;
-    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell};
+    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell,
+                M.ItemIcons};
     frmMain Form{P};
 
     void Account(const FakeServer& server, const std::string& sPassword = "secret")

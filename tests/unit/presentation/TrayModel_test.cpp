@@ -65,7 +65,7 @@ TEST(TrayModel, ResetAndShellRestart)
     model.Iconizar(TrayIconKind::Window);
     model.IconAdd("You have unread e-mail messages\r\nInbox (1)", 1, TrayIconKind::NewMail);
     // After a restart of the shell the icon comes back as it last was.
-    NotifyRecord again = model.ForShellRestart();
+    NotifyRecord again = ForShellRestart(model.Record());
     EXPECT_EQ(again.nIcon, TrayIconKind::NewMail);
     EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
 
@@ -75,7 +75,7 @@ TEST(TrayModel, ResetAndShellRestart)
     EXPECT_TRUE(model.Record().sInfo.empty());
     EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nNone);
     // The reset's own flags lack the callback message: re-adding with them would lose every click.
-    again = model.ForShellRestart();
+    again = ForShellRestart(model.Record());
     EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
     EXPECT_EQ(again.nIcon, TrayIconKind::Window);
 }

@@ -1,0 +1,133 @@
+#include "platform/win32/Win32.h"
+
+#include "platform/win32/IconWindow.h"
+#include "platform/win32/Utf.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace qv::win32
+{
+
+namespace
+{
+
+constexpr const wchar_t* sSelfProperty = L"ObjectPointer";
+constexpr UINT nIconId = 1;
+
+template <size_t nUnits>
+void CopyField(wchar_t (&field)[nUnits], const std::u16string& sText)
+{
+    const size_t nLength = std::min(sText.size(), nUnits - 1); // the model has cut it already
+    std::copy_n(sText.begin(), nLength, field);
+    field[nLength] = L'\0';
+}
+
+} // namespace
+
+IconWindow::~IconWindow()
+{
+    if (!hWnd)
+        return;
+    ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnStaticProc));
+    ::RemovePropW(hWnd, sSelfProperty);
+    ::DestroyWindow(hWnd);
+}
+
+bool IconWindow::CreateWindowFor(HINSTANCE hInstance)
+{
+    nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
+    // message-only windows.
+    hWnd = ::CreateWindowExW(0, L"STATIC", sWindowName, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr);
+    if (!hWnd)
+        return false;
+    ::SetPropW(hWnd, sSelfProperty, this);
+    pfnStaticProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconWindow::SubclassProc)));
+    return true;
+}
+
+HICON IconWindow::IconOf(TrayIconKind nKind) const
+{
+    switch (nKind)
+    {
+    case TrayIconKind::NewMail: return hNewMailIcon ? hNewMailIcon : hWindowIcon;
+    case TrayIconKind::Calendar: return hCalendarIcon ? hCalendarIcon : hWindowIcon;
+    default: return hWindowIcon;
+    }
+}
+
+bool IconWindow::Notify(ShellCommand nCommand, const NotifyRecord& record)
+{
+    if (!hWnd)
+        return false;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data; // the wide record of this platform, pointer-sized handles included
+    data.hWnd = hWnd;
+    data.uID = nIconId;
+    data.uFlags = record.nFlags;
+    data.uCallbackMessage = nTrayCallbackMessage;
+    data.hIcon = IconOf(record.nIcon);
+    CopyField(data.szTip, record.sTip);
+    CopyField(data.szInfo, record.sInfo);
+    CopyField(data.szInfoTitle, record.sInfoTitle);
+    data.uTimeout = record.nTimeout;
+    data.dwInfoFlags = record.nInfoFlags;
+    const DWORD nMessage = nCommand == ShellCommand::Add      ? NIM_ADD
+                           : nCommand == ShellCommand::Modify ? NIM_MODIFY
+                                                              : NIM_DELETE;
+    Last = record;
+    bShown = nCommand != ShellCommand::Delete;
+    return ::Shell_NotifyIconW(nMessage, &data) != FALSE;
+}
+
+bool IconWindow::OnOtherMessage(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return false;
+}
+
+LRESULT CALLBACK IconWindow::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    auto* pSelf = static_cast<IconWindow*>(::GetPropW(hWnd, sSelfProperty));
+    if (!pSelf)
+        return 0;
+    return pSelf->OnMessage(nMsg, wParam, lParam);
+}
+
+LRESULT IconWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (nMsg == nTaskbarCreated && nTaskbarCreated != 0)
+    {
+        // The shell restarted (or started after us): the icon comes back as it was.
+        if (bShown)
+            (void)Notify(ShellCommand::Add, ForShellRestart(Last));
+        return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+    }
+    if (nMsg == nTrayCallbackMessage)
+    {
+        const TrayEvent event = DecodeTrayCallback(static_cast<uint32_t>(lParam));
+        if (event.nKind != TrayEventKind::None)
+            OnEvent(event);
+        return 0;
+    }
+    if (nMsg == WM_COPYDATA)
+    {
+        if (const auto* pData = reinterpret_cast<const COPYDATASTRUCT*>(lParam))
+        {
+            const TrayEvent event = DecodeCopyData(
+                pData->dwData, pData->lpData, pData->cbData,
+                [](const char* pBytes, size_t nBytes) { return FromAnsi(std::string_view(pBytes, nBytes)); });
+            if (event.nKind != TrayEventKind::None)
+                OnEvent(event);
+        }
+        return 0;
+    }
+    LRESULT nResult = 0;
+    if (OnOtherMessage(nMsg, wParam, lParam, nResult))
+        return nResult;
+    return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+}
+
+} // namespace qv::win32

@@ -1,0 +1,48 @@
+// A hidden "STATIC" window named "QuorvelTrayIconWnd" with one notification-area icon. The main icon and every
+// appointment item's icon are one each; a second copy may find any of them, and each hands its request on.
+#pragma once
+
+#include "platform/win32/Win32.h"
+#include "presentation/TrayEvents.h"
+#include "presentation/TrayModel.h"
+
+namespace qv::win32
+{
+
+class IconWindow
+{
+public:
+    static constexpr const wchar_t* sWindowName = L"QuorvelTrayIconWnd";
+
+    IconWindow() = default;
+    IconWindow(const IconWindow&) = delete;
+    IconWindow& operator=(const IconWindow&) = delete;
+    virtual ~IconWindow();
+
+    bool CreateWindowFor(HINSTANCE hInstance);
+    HWND Handle() const { return hWnd; }
+    // Sends the record to the shell and keeps it, so that a restarted shell gets the icon back as it was.
+    bool Notify(ShellCommand nCommand, const NotifyRecord& record);
+
+    HICON hWindowIcon = nullptr; // pictures the program holds for its whole life: borrowed, never destroyed here
+    HICON hNewMailIcon = nullptr;
+    HICON hCalendarIcon = nullptr;
+
+protected:
+    virtual void OnEvent(const TrayEvent& event) = 0;
+    // Messages the subclass handles itself; false passes them on.
+    virtual bool OnOtherMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& nResult);
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    HICON IconOf(TrayIconKind nKind) const;
+
+    HWND hWnd = nullptr;
+    WNDPROC pfnStaticProc = nullptr;
+    UINT nTaskbarCreated = 0;
+    bool bShown = false;
+    NotifyRecord Last;
+};
+
+} // namespace qv::win32

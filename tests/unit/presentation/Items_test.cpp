@@ -1,0 +1,123 @@
+#include "../FormFixture.h"
+
+namespace qv
+{
+namespace
+{
+
+class Items : public test::FormFixture
+{
+protected:
+    Icontify& Review()
+    {
+        Icontify& item = Form.AddCalItem();
+        item.name = "Review";
+        item.sCuando = "10:00 - 10:30";
+        return item;
+    }
+    TrayEvent Event(TrayEventKind nKind, int nButton = 0)
+    {
+        TrayEvent event;
+        event.nKind = nKind;
+        event.nButton = nButton;
+        return event;
+    }
+};
+
+TEST_F(Items, AChangedAppointmentIsMarkedOnceAndAPendingBalloonIsNotRequestedAgain)
+{
+    Icontify& item = Review();
+    item.bModificada = true;
+    item.Show();
+    ASSERT_EQ(M.ItemIcons.Log.size(), 1u);
+    EXPECT_EQ(M.ItemIcons.Log[0].nCommand, ShellCommand::Add);
+    EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfoTitle, u"Review [MODIFIED]");
+    EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfo, u"When: 10:00 - 10:30");
+    EXPECT_EQ(M.ItemIcons.Log[0].Record.nIcon, TrayIconKind::Calendar);
+    EXPECT_FALSE(item.bModificada);
+
+    item.bModificada = true;
+    item.Show(); // the shell has not shown the first balloon yet
+    EXPECT_EQ(M.ItemIcons.Log.size(), 1u);
+    EXPECT_FALSE(item.bModificada);
+
+    Form.OnItemTrayEvent(item.GetTag(), Event(TrayEventKind::BalloonShow));
+    item.Show();
+    ASSERT_EQ(M.ItemIcons.Log.size(), 2u);
+    EXPECT_EQ(M.ItemIcons.Log[1].nCommand, ShellCommand::Modify);
+    EXPECT_EQ(M.ItemIcons.Log[1].Record.sInfoTitle, u"Review");
+}
+
+TEST_F(Items, OnlyTheItemsOwnEventsAreRelayedAndEmptySlotsChangeNothing)
+{
+    Icontify& item = Review();
+    item.Show();
+    for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
+        Form.OnItemTrayEvent(item.GetTag(), Event(nKind, 1));
+    EXPECT_TRUE(item.bPendienteDeMostrar);
+    Form.OnItemTrayEvent(99, Event(TrayEventKind::BalloonShow));
+    Form.OnItemTrayEvent(0, Event(TrayEventKind::BalloonShow));
+    EXPECT_TRUE(item.bPendienteDeMostrar);
+    // A second copy that found an item's hidden window is answered like the main icon.
+    Form.OnItemTrayEvent(item.GetTag(), Event(TrayEventKind::SettingsShowRequest));
+    EXPECT_TRUE(M.View.bVisible);
+}
+
+TEST_F(Items, AnItemLetGoInsideItsOwnEventLivesUntilTheEventEnds)
+{
+    Icontify& item = Review();
+    item.Show();
+    const int nTag = item.GetTag();
+    Form.Dispatch([&] {
+        Icontify* pItem = Form.CalItem(nTag);
+        Form.ReleaseCalItem(nTag);
+        EXPECT_EQ(Form.CalItem(nTag), nullptr);
+        EXPECT_EQ(pItem->name, "Review"); // still a live object: its window's message is on the stack
+    });
+    EXPECT_EQ(M.ItemIcons.nAlive, 0);
+    EXPECT_EQ(M.ItemIcons.Log.back().nCommand, ShellCommand::Delete);
+    // Positions never move: the next item takes a new one.
+    EXPECT_EQ(Form.AddCalItem().GetTag(), nTag + 1);
+}
+
+TEST_F(Items, ExitRemovesEveryAppointmentIcon)
+{
+    Review().Show();
+    Review().Show();
+    Review(); // no icon yet
+    EXPECT_EQ(M.ItemIcons.nAlive, 2);
+    Form.Form_Unload();
+    EXPECT_EQ(M.ItemIcons.nAlive, 0);
+    size_t nDeletes = 0;
+    for (const auto& shown : M.ItemIcons.Log)
+        nDeletes += shown.nCommand == ShellCommand::Delete;
+    EXPECT_EQ(nDeletes, 2u);
+}
+
+TEST_F(Items, AnItemWhoseIconCannotBeMadeShowsNothingAndLeaksNothing)
+{
+    M.ItemIcons.bFailCreate = true;
+    Icontify& item = Review();
+    item.Show();
+    EXPECT_FALSE(item.bTieneIcono);
+    item.BorraIcono();
+    EXPECT_TRUE(M.ItemIcons.Log.empty());
+}
+
+TEST_F(Items, CloseAnimatesOnlyWhenTheUserWantsAnimations)
+{
+    const std::pair<const char*, int> cases[] = {{nullptr, 0}, {"0", 0}, {"1", 1}, {"junk", 0}};
+    int nExpected = 0;
+    for (const auto& [sValue, nMore] : cases)
+    {
+        if (sValue)
+            M.Registry.Put("Control Panel\\Desktop\\WindowMetrics", "MinAnimate", RegValue{RegKind::Text, sValue, 0});
+        Form.cmdCerrar_Click();
+        nExpected += nMore;
+        EXPECT_EQ(M.View.nAnimations, nExpected) << (sValue ? sValue : "missing");
+        EXPECT_FALSE(M.View.bVisible);
+    }
+}
+
+} // namespace
+} // namespace qv
