@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config python3 git
+  cmake g++ make pkg-config python3 git openssl
   libgtest-dev libgmock-dev libpugixml-dev libcurl4-openssl-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev dpkg-dev

@@ -193,8 +193,7 @@ void MainWindow::ShowNormal()
 
 void MainWindow::HideMinimized()
 {
-    ::ShowWindow(hWnd, SW_HIDE);
-    ::ShowWindow(hWnd, SW_SHOWMINNOACTIVE);
+    // Hidden is enough: minimizing a hidden window would flash it on the way, and showing always restores it.
     ::ShowWindow(hWnd, SW_HIDE);
 }
 

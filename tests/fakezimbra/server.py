@@ -14,6 +14,7 @@ import base64
 import json
 import os
 import signal
+import ssl
 import sys
 import threading
 import time
@@ -229,6 +230,8 @@ def parse_args(argv):
     parser.add_argument("--lifetime", type=float, default=600, help="seconds before stopping by itself")
     parser.add_argument("--idle-timeout", type=float, default=0, help="stop after this many idle seconds; 0: never")
     parser.add_argument("--state-dir", help="keeps mailbox and tokens across restarts (not sessions)")
+    parser.add_argument("--tls-cert", help="PEM certificate: serve https instead of http")
+    parser.add_argument("--tls-key", help="PEM private key of --tls-cert")
     return parser.parse_args(argv)
 
 
@@ -237,6 +240,11 @@ def main(argv=None):
     app = App(args)
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.app = app
+    if args.tls_cert:
+        # A refused handshake surfaces as an OSError in accept, which the server skips.
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     for signum in (signal.SIGTERM, signal.SIGINT):
         signal.signal(signum, lambda *_: app.stopping.set())
     threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()

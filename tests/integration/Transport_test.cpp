@@ -4,6 +4,11 @@
 
 #include "session/Envelope.h"
 
+#include <cstdlib>
+#include <filesystem>
+
+#include <unistd.h>
+
 namespace qv
 {
 namespace
@@ -129,6 +134,33 @@ TEST_F(Transport, AFiveMegabyteAnswerIsRead)
     Account(server);
     ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
     EXPECT_FALSE(Form.sAuthToken.empty());
+}
+
+} // namespace
+} // namespace qv
+
+namespace qv
+{
+namespace
+{
+
+// A server whose certificate nobody vouches for: the user is told what the check of the certificate said.
+TEST_F(Transport, AnUntrustedCertificateIsReportedByItsDescription)
+{
+    const std::string sFolder = std::filesystem::temp_directory_path() / ("quorvel-tls-" + std::to_string(getpid()));
+    std::filesystem::create_directories(sFolder);
+    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
+                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    FakeServer server({}, {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
+    Account(server);
+    Form.Controls.chkSSL = 1;
+    EXPECT_EQ(Form.SendSoapRequest("<x/>"), "");
+    EXPECT_FALSE(Form.sLastError.empty());
+    EXPECT_EQ(Form.sLastError.find("Request to"), std::string::npos) << Form.sLastError;
+    EXPECT_EQ(Form.sLastError.find("Error "), std::string::npos) << Form.sLastError;
+    EXPECT_TRUE(server.Requests().empty());
+    std::filesystem::remove_all(sFolder);
 }
 
 } // namespace
