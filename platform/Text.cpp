@@ -156,6 +156,25 @@ std::u32string FoldCase(std::u32string sText)
     return sText;
 }
 
+std::u16string EncodeUtf16(std::u32string_view sText)
+{
+    std::u16string sOut;
+    sOut.reserve(sText.size());
+    for (const char32_t c : sText)
+    {
+        if (c >= 0x10000)
+        {
+            sOut += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            sOut += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        else
+        {
+            sOut += static_cast<char16_t>(c);
+        }
+    }
+    return sOut;
+}
+
 std::string CutUtf8(std::string_view sText, size_t nMax)
 {
     if (sText.size() <= nMax)

@@ -15,6 +15,8 @@ std::string Trim(std::string_view sText);
 // Code points of a UTF-8 text; an invalid byte stands for itself (as U+0080..U+00FF would), so nothing is lost.
 std::u32string DecodeUtf8(std::string_view sText);
 std::string EncodeUtf8(std::u32string_view sText);
+// Characters beyond the first plane become surrogate pairs.
+std::u16string EncodeUtf16(std::u32string_view sText);
 
 // The lower-case partner of a letter of the Latin, Greek, Cyrillic or Armenian scripts; other characters as
 // they are. The regular-expression engine folds only ASCII by itself.

@@ -8,20 +8,7 @@ namespace qv
 
 std::u16string Utf16Of(std::string_view sText)
 {
-    std::u16string sOut;
-    for (const char32_t c : DecodeUtf8(sText))
-    {
-        if (c >= 0x10000)
-        {
-            sOut += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            sOut += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-        else
-        {
-            sOut += static_cast<char16_t>(c);
-        }
-    }
-    return sOut;
+    return EncodeUtf16(DecodeUtf8(sText));
 }
 
 std::u16string FieldText(std::string_view sText, size_t nUnits)

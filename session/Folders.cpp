@@ -15,21 +15,15 @@ namespace
 // The engine works on wide characters; Windows' are UTF-16, so characters beyond the first plane go as pairs.
 std::wstring Wide(const std::u32string& sText)
 {
-    std::wstring sOut;
-    for (const char32_t c : sText)
+    if constexpr (sizeof(wchar_t) == 2)
     {
-        if constexpr (sizeof(wchar_t) == 2)
-        {
-            if (c >= 0x10000)
-            {
-                sOut += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-                sOut += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-                continue;
-            }
-        }
-        sOut += static_cast<wchar_t>(c);
+        const std::u16string sUnits = EncodeUtf16(sText);
+        return std::wstring(sUnits.begin(), sUnits.end());
     }
-    return sOut;
+    else
+    {
+        return std::wstring(sText.begin(), sText.end());
+    }
 }
 
 // Only letters beyond ASCII are folded in a pattern: ASCII escapes such as \W and \S change meaning with case,
