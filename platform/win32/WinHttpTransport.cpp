@@ -33,18 +33,11 @@ TransportError Classify(DWORD nCode)
     }
 }
 
+// The system's own words first; ours where it has none (Wine, a stripped system).
 std::string Describe(DWORD nCode)
 {
-    switch (nCode)
-    {
-    case nTooLarge: return "The server's answer is too large";
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "The server name or address could not be resolved";
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "A connection with the server could not be established";
-    case ERROR_WINHTTP_CONNECTION_ERROR: return "The connection with the server was reset";
-    case ERROR_WINHTTP_TIMEOUT: return "The operation timed out";
-    case ERROR_WINHTTP_INVALID_URL: return "The URL is invalid";
-    default: break;
-    }
+    if (nCode == nTooLarge)
+        return "The server's answer is too large";
     wchar_t* pText = nullptr;
     const DWORD nChars = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                                              FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -55,7 +48,23 @@ std::string Describe(DWORD nCode)
         ::LocalFree(pText);
     while (!sText.empty() && (sText.back() == L'\r' || sText.back() == L'\n' || sText.back() == L' '))
         sText.pop_back();
-    return sText.empty() ? "Error " + std::to_string(nCode) : Utf8(sText);
+    if (!sText.empty())
+        return Utf8(sText);
+    switch (nCode)
+    {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "The server name or address could not be resolved";
+    case ERROR_WINHTTP_CANNOT_CONNECT: return "A connection with the server could not be established";
+    case ERROR_WINHTTP_CONNECTION_ERROR: return "The connection with the server was reset";
+    case ERROR_WINHTTP_TIMEOUT: return "The operation timed out";
+    case ERROR_WINHTTP_INVALID_URL: return "The URL is invalid";
+    case ERROR_WINHTTP_SECURE_FAILURE: return "A security error occurred: the server's certificate was not accepted";
+    case ERROR_WINHTTP_SECURE_INVALID_CA: return "The server's certificate was issued by an authority that is not trusted";
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "The server's certificate has expired or is not yet valid";
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "The server's certificate was issued for another name";
+    case ERROR_WINHTTP_SECURE_INVALID_CERT: return "The server's certificate is invalid";
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED: return "The server's certificate has been revoked";
+    default: return "Error " + std::to_string(nCode);
+    }
 }
 
 HttpReply Failed(DWORD nCode, const char* sWhere)
