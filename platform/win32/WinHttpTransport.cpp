@@ -28,7 +28,9 @@ TransportError Classify(DWORD nCode)
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
     case ERROR_WINHTTP_SECURE_INVALID_CERT:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED: return TransportError::CertificateRejected;
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: // how Wine reports a certificate it does not trust
+        return TransportError::CertificateRejected;
     default: return TransportError::Other;
     }
 }
@@ -63,6 +65,9 @@ std::string Describe(DWORD nCode)
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "The server's certificate was issued for another name";
     case ERROR_WINHTTP_SECURE_INVALID_CERT: return "The server's certificate is invalid";
     case ERROR_WINHTTP_SECURE_CERT_REVOKED: return "The server's certificate has been revoked";
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return "A secure connection with the server could not be made: its certificate or its security settings "
+               "were not accepted";
     default: return "Error " + std::to_string(nCode);
     }
 }
