@@ -1,6 +1,8 @@
 // Whole checks against the fake server: the session's life across logins, notifications and outages.
 #include "ServerFixture.h"
 
+#include "session/Envelope.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -30,14 +32,14 @@ TEST_F(Session, ChecksCarryTheSequenceAndChangeTokenAndAnnounceNewMailOnce)
     EXPECT_EQ(M.Tray.Announced[0].nSinLeer, 1);
     ASSERT_FALSE(Form.sNotifySeq.empty());
 
+    // What the third check must send, byte for byte: the sequence just read and the login's change token.
+    const int64_t nStart = M.Clock.NowUtcMs() / 1000 * 1000;
+    const std::string sExpected =
+        SessionEnvelope({Form.sAuthToken, "session", sSession, Form.sNotifySeq, Form.sChangeToken}, true,
+                        CheckRequestBody(false, nStart, nStart + 7 * 86400000LL));
     ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
     EXPECT_EQ(M.Tray.Announced.size(), 1u); // acknowledged: not sent again
-    const auto requests = server.Requests();
-    const std::string& sThird = requests.back().sBody;
-    EXPECT_TRUE(Has(sThird, "<session seq=\"" + Form.sNotifySeq + "\" id=\"" + sSession + "\">" + sSession +
-                                "</session>"))
-        << sThird;
-    EXPECT_TRUE(Has(sThird, "<change token=\"" + Form.sChangeToken + "\"/>"));
+    EXPECT_EQ(server.Requests().back().sBody, sExpected);
     EXPECT_EQ(Form.sSessionId, sSession);
 }
 
@@ -87,6 +89,25 @@ TEST_F(Session, AnExpiredTokenEndsTheSessionAndTheNextCheckLogsIn)
     ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
     ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
     EXPECT_FALSE(Form.sAuthToken.empty());
+}
+
+TEST_F(Session, AnAnswerTooBigKeepsTheSessionAndOtherFaultsEndIt)
+{
+    FakeServer server(R"({"script": [
+        {"match": {"method": "POST", "contains": "BatchRequest"},
+         "respond": {"fault": {"code": "mail.MESSAGE_TOO_BIG", "reason": "Message of size 31457280 exceeded allowed size"}}},
+        {"match": {"method": "POST", "contains": "BatchRequest"},
+         "respond": {"fault": {"code": "service.FAILURE", "reason": "system failure: mailbox busy"}}}]})");
+    Account(server);
+    ASSERT_TRUE(Form.Comprobar());
+    const std::string sToken = Form.sAuthToken;
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sAuthToken, sToken);
+    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_EQ(Form.sLastError, "system failure: mailbox busy");
+    EXPECT_TRUE(Form.sAuthToken.empty());
+    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError; // logs in again
+    EXPECT_TRUE(Has(server.Requests().back().sBody, "<AuthRequest"));
 }
 
 TEST_F(Session, AFaultOfOneBatchRequestKeepsTheSession)
