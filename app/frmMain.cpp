@@ -129,7 +129,7 @@ void frmMain::cmdAceptar_Click(Control nActive)
     if (!Comprobar(false))
     {
         ShowSettingsWindow();
-        ShowMessage(sLastError, nMbExclamation);
+        ShowMessage(LastErrorText(), nMbExclamation);
         P.View.SetFocus(Control::txtUsuario);
         return;
     }

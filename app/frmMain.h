@@ -99,6 +99,8 @@ public:
     // SOAP transport.
     [[nodiscard]] std::string SendSoapRequest(const std::string& sEnvelope);
     std::string SoapAddress() const;
+    // Why the last request failed, as the user reads it: never an empty box.
+    std::string LastErrorText() const;
     // Reads an answer; false when it is unreadable or a fault.
     [[nodiscard]] bool ProcessResponse(const std::string& sAnswer);
 

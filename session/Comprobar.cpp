@@ -99,6 +99,14 @@ void frmMain::CheckTimerProc()
     StartCheckTimer(bResult ? nMailPollingInterval : nMailPollingShort);
 }
 
+std::string frmMain::LastErrorText() const
+{
+    if (!sLastError.empty())
+        return sLastError;
+    // The server answered, but not as a Zimbra server does (a login page, a proxy's page).
+    return "The server at " + SoapAddress() + " did not answer as a Zimbra server.";
+}
+
 void frmMain::mnuPopComprobar_Click()
 {
     if (Controls.txtZimbraHost.empty() || Controls.txtUsuario.empty() || sPassword.empty())
@@ -113,7 +121,7 @@ void frmMain::mnuPopComprobar_Click()
         return;
     }
     ShowSettingsWindow();
-    ShowMessage(sLastError, nMbExclamation);
+    ShowMessage(LastErrorText(), nMbExclamation);
 }
 
 } // namespace qv

@@ -47,6 +47,16 @@ TEST_F(CheckCycle, ATimerTickWhileTheWindowIsShownSendsNothing)
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 30000);
 }
 
+TEST_F(CheckCycle, AFailureWithoutAReasonStillSaysSomething)
+{
+    AnswerWith("<html>Sign in</html>");
+    Form.mnuPopComprobar_Click();
+    ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Form.sLastError, "");
+    EXPECT_EQ(M.Dialogs.Shown[0].sText,
+              "The server at http://mail.example.com/service/soap did not answer as a Zimbra server.");
+}
+
 TEST_F(CheckCycle, CheckNowDuringAModalBoxSendsNoSecondRequest)
 {
     LogIn();
