@@ -15,7 +15,7 @@ HandOffRequest PrepareHandOff(const std::string& sArguments)
     const bool bPath = sArguments.find('\\') != std::string::npos;
     if (!bPath)
         sText = ReplaceAll(sText, "\"", ""); // quotes delimit file names only
-    request.nCode = bPath                                   ? HandOffCode::UploadFiles
+    request.nCode = bPath                                     ? HandOffCode::UploadFiles
                     : ContainsNoCase(sArguments, "/settings") ? HandOffCode::ShowSettings
                                                               : HandOffCode::OpenWebmail;
     request.bHasText = true;

@@ -1,6 +1,9 @@
 // Quorvel.exe: the single-instance test, the hand-off of a second copy, and the message loop of the first.
 #include "platform/win32/Win32.h"
 
+#include <commctrl.h>
+#include <objbase.h>
+
 #include "app/CommandLine.h"
 #include "app/frmMain.h"
 #include "platform/win32/MainWindow.h"
@@ -10,9 +13,6 @@
 #include "platform/win32/Utf.h"
 #include "platform/win32/WinHttpTransport.h"
 #include "platform/win32/resource.h"
-
-#include <commctrl.h>
-#include <objbase.h>
 
 namespace
 {
@@ -53,8 +53,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     ::InitCommonControlsEx(&controls);
     (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-    HICON hIcon = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0,
-                                                  LR_DEFAULTSIZE | LR_SHARED));
+    HICON hIcon = static_cast<HICON>(
+        ::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 
     const auto SmallIcon = [&](int nId) {
         return static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nId), IMAGE_ICON,

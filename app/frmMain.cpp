@@ -1,13 +1,13 @@
 #include "app/frmMain.h"
 
+#include <cstdlib>
+
 #include "app/InterfaceTexts.h"
 #include "platform/Text.h"
 #include "session/Envelope.h"
 #include "settings/PocketCrypter.h"
 #include "settings/Registry2.h"
 #include "settings/SettingsStore.h"
-
-#include <cstdlib>
 
 namespace qv
 {

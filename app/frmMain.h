@@ -2,18 +2,18 @@
 // Its logic is portable; platform/win32 turns window messages into calls of these methods.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "platform/Platform.h"
 #include "presentation/CNotify.h"
 #include "presentation/Icontify.h"
 #include "presentation/TrayEvents.h"
 #include "session/Folders.h"
 #include "session/XPath.h"
-
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace qv
 {
@@ -157,9 +157,9 @@ public:
     int32_t nMailPollingInterval = 0;
     int32_t nMailPollingShort = 10;
     int32_t nReminderMinutes = 0;
-    int64_t dEpochLocal = 0;                // local milliseconds of 1970-01-01 00:00 UTC
+    int64_t dEpochLocal = 0; // local milliseconds of 1970-01-01 00:00 UTC
     bool bNewDay = false;
-    std::optional<int64_t> dLastSuccess;    // UTC milliseconds
+    std::optional<int64_t> dLastSuccess; // UTC milliseconds
     bool bCheckTimerActive = false;
     std::optional<int64_t> dUltimaApertura; // UTC milliseconds of the last opening of the web mail
 

@@ -1,15 +1,15 @@
 // Two figures of the check cycle on fake machinery:
 //  1. one answer with a refresh of 10,000 folders and 1,000 tags and notify blocks with 5,000 new messages;
 //  2. a simulated week of checks 30 seconds apart against recorded answers, with memory at start and end.
-#include "app/frmMain.h"
-#include "platform/fake/Fakes.h"
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-#include <sys/resource.h>
+#include "app/frmMain.h"
+#include "platform/fake/Fakes.h"
 
 namespace
 {
@@ -97,10 +97,10 @@ void WeekOfChecks()
     int nSeq = 0;
     const auto MailAnswer = [&] {
         const std::string sSeq = std::to_string(++nSeq);
-        return Envelope("<notify seq=\"" + sSeq + "\"><created><m id=\"" + sSeq +
-                            "\" l=\"2\" f=\"u\"><e a=\"b@example.com\" t=\"f\"/><su>Hello " + sSeq +
-                            "</su></m></created></notify>",
-                        "<BatchResponse xmlns=\"urn:zimbra\"><SearchResponse xmlns=\"urn:zimbraMail\"/></BatchResponse>");
+        return Envelope(
+            "<notify seq=\"" + sSeq + "\"><created><m id=\"" + sSeq +
+                "\" l=\"2\" f=\"u\"><e a=\"b@example.com\" t=\"f\"/><su>Hello " + sSeq + "</su></m></created></notify>",
+            "<BatchResponse xmlns=\"urn:zimbra\"><SearchResponse xmlns=\"urn:zimbraMail\"/></BatchResponse>");
     };
     machine.Soap.Replies.push_back(fake::FakeSoapTransport::Ok({}));
     machine.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(sLogin));

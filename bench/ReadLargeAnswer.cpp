@@ -1,12 +1,12 @@
 // Reads a 5 MB answer (a login with a large refresh block) the way the program does: parse, then the XPath
 // helpers over every folder. Prints the throughput and the peak memory of the process.
-#include "session/XPath.h"
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 
-#include <sys/resource.h>
+#include "session/XPath.h"
 
 namespace
 {
@@ -19,7 +19,8 @@ std::string LargeAnswer(size_t nTargetBytes)
         const std::string sId = std::to_string(nId);
         sFolders += "<folder id=\"" + sId + "\" uuid=\"0b8f1c2d-" + sId + "\" deletable=\"1\" name=\"Folder " + sId +
                     " Ελληνικά\" absFolderPath=\"/Folder " + sId + "\" l=\"1\" luuid=\"a1c2\" u=\"" +
-                    std::to_string(nId % 7) + "\" view=\"message\" rev=\"1\" ms=\"4190\" n=\"812\" s=\"41288716\" "
+                    std::to_string(nId % 7) +
+                    "\" view=\"message\" rev=\"1\" ms=\"4190\" n=\"812\" s=\"41288716\" "
                     "i4ms=\"4190\" i4next=\"1990\"/>";
     }
     return "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Header>"

@@ -10,7 +10,7 @@ class IClock
 {
 public:
     virtual ~IClock() = default;
-    virtual int64_t NowUtcMs() = 0;           // milliseconds since 1970-01-01 UTC
+    virtual int64_t NowUtcMs() = 0;            // milliseconds since 1970-01-01 UTC
     virtual int32_t TimeZoneBiasMinutes() = 0; // UTC = local + bias, as Windows counts it
 };
 

@@ -9,7 +9,7 @@ class IIntegration
 {
 public:
     virtual ~IIntegration() = default;
-    virtual void ApplyShortcuts() = 0;                 // Send To shortcut, add-in files
+    virtual void ApplyShortcuts() = 0; // Send To shortcut, add-in files
     virtual void ApplyWindowsIntegration(int nMode) = 0;
     virtual bool IsDefaultMailClient() = 0;
 };

@@ -1,10 +1,10 @@
 // The notification-area icon of the main window.
 #pragma once
 
-#include "presentation/TrayModel.h"
-
 #include <memory>
 #include <string>
+
+#include "presentation/TrayModel.h"
 
 namespace qv
 {

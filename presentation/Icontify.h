@@ -2,11 +2,11 @@
 // notification-area icon and balloon.
 #pragma once
 
-#include "platform/Tray.h"
-#include "presentation/TrayModel.h"
-
 #include <memory>
 #include <string>
+
+#include "platform/Tray.h"
+#include "presentation/TrayModel.h"
 
 namespace qv
 {

@@ -1,8 +1,8 @@
 #include "presentation/TrayEvents.h"
 
-#include "platform/Text.h"
-
 #include <cstring>
+
+#include "platform/Text.h"
 
 namespace qv
 {

@@ -10,8 +10,7 @@
 namespace qv
 {
 
-enum class TrayEventKind
-{
+enum class TrayEventKind {
     None,
     MouseUp,
     MouseDown,
@@ -31,7 +30,7 @@ struct TrayEvent
     int nButton = 0;          // 1 left, 2 right, 4 middle
     std::string sCommandLine; // codes 1 and 2, UTF-8
     const void* pData = nullptr;
-    uint32_t cbData = 0;      // code 3: passed on unchanged
+    uint32_t cbData = 0; // code 3: passed on unchanged
 };
 
 // The low 16 bits of the callback's lParam.

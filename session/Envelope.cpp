@@ -86,7 +86,12 @@ std::string SessionEnvelope(const SessionHeader& header, bool bChangeLine, std::
         .Add(4, "<userAgent name=\"" + std::string(sProductTitle) + "\" version=\"" + VersionText() + "\"/>");
     if (bChangeLine)
         lines.Add(4, "<change token=\"" + XmlEscape(header.sChangeToken) + "\"/>");
-    lines.Add(2, "</context>").Add(0, "</Header>").Add(0, "<Body>").AddRaw(sBody).Add(0, "</Body>").Add(0, "</Envelope>");
+    lines.Add(2, "</context>")
+        .Add(0, "</Header>")
+        .Add(0, "<Body>")
+        .AddRaw(sBody)
+        .Add(0, "</Body>")
+        .Add(0, "</Envelope>");
     return lines.Take();
 }
 
@@ -126,9 +131,10 @@ std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd)
     }
     else
     {
-        lines.Add(4, "<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" "
-                     "calExpandInstStart=\"" +
-                         sStart + "\" calExpandInstEnd=\"" + sEnd + "\" >")
+        lines
+            .Add(4, "<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" "
+                    "calExpandInstStart=\"" +
+                        sStart + "\" calExpandInstEnd=\"" + sEnd + "\" >")
             .Add(2, "<query>appt-start: &gt;-1day AND appt-start: &lt;+7day AND (is:local OR is:remote)</query>")
             .Add(2, "</SearchRequest>");
     }

@@ -1,10 +1,10 @@
 #include "session/Folders.h"
 
-#include "platform/Text.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <regex>
+
+#include "platform/Text.h"
 
 namespace qv
 {
@@ -40,7 +40,7 @@ std::vector<std::string> Split(const std::string& sText, char cSeparator)
 {
     std::vector<std::string> pieces;
     size_t nStart = 0;
-    for (size_t nAt = sText.find(cSeparator); ; nAt = sText.find(cSeparator, nStart))
+    for (size_t nAt = sText.find(cSeparator);; nAt = sText.find(cSeparator, nStart))
     {
         pieces.push_back(sText.substr(nStart, nAt == std::string::npos ? std::string::npos : nAt - nStart));
         if (nAt == std::string::npos)

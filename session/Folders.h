@@ -1,12 +1,11 @@
 // The account's folders and tags as the program knows them, and the user's notification rule over their names.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -77,7 +76,7 @@ public:
     bool FolderMatch(const char* sFolders, const FilterRule& rule);
     bool PassesFilter(const pugi::xml_node& item, const FilterRule& rule);
 
-    std::vector<std::optional<ZimbraTag>> Tags{std::nullopt};       // position 0 is never used
+    std::vector<std::optional<ZimbraTag>> Tags{std::nullopt}; // position 0 is never used
     std::vector<std::optional<ZimbraFolder>> Folders{std::nullopt};
     bool bRefreshLeido = false;
 

@@ -1,11 +1,11 @@
 // The account's changes in an answer: the first refresh block's unread summary, the notify blocks with new
 // mail, and the one announcement each answer ends in.
+#include <charconv>
+#include <sstream>
+
 #include "app/frmMain.h"
 #include "platform/Text.h"
 #include "session/AnswerPaths.h"
-
-#include <charconv>
-#include <sstream>
 
 namespace qv
 {

@@ -22,8 +22,7 @@ std::string TransportErrorText(const std::string& sUrl, const HttpReply& reply)
     case TransportError::CannotConnect:
     case TransportError::TimedOut: return ErrorTemplate(sUrl, reply.sDescription);
     case TransportError::CertificateRejected: return reply.sDescription;
-    default:
-        return "Error " + std::to_string(reply.nSystemCode) + ": " + reply.sDescription + "\r\n" + reply.sSource;
+    default: return "Error " + std::to_string(reply.nSystemCode) + ": " + reply.sDescription + "\r\n" + reply.sSource;
     }
 }
 

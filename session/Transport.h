@@ -1,10 +1,10 @@
 // The texts the SOAP client makes of a failed exchange.
 #pragma once
 
-#include "platform/SoapTransport.h"
-
 #include <string>
 #include <string_view>
+
+#include "platform/SoapTransport.h"
 
 namespace qv
 {

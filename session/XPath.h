@@ -2,11 +2,10 @@
 // shows a numbered message, so an unexpected answer is noticed rather than silently misread.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <functional>
 #include <map>
 #include <memory>
+#include <pugixml.hpp>
 #include <string>
 
 namespace qv

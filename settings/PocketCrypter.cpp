@@ -1,8 +1,8 @@
 #include "settings/PocketCrypter.h"
 
-#include "platform/Text.h"
-
 #include <vector>
+
+#include "platform/Text.h"
 
 namespace qv
 {

@@ -41,8 +41,7 @@ bool SetKeyValue(IRegistry& reg, RegRoot nRoot, const std::string& sPath, const 
     {
     case RegKind::Missing:
     case RegKind::Text: return reg.WriteText(nRoot, sPath, sName, sValue, false);
-    case RegKind::Dword:
-    {
+    case RegKind::Dword: {
         // A text that is no number writes 0, as the numeric conversion of an empty text would.
         uint32_t nValue = 0;
         int64_t nSigned = 0;

@@ -1,9 +1,9 @@
 // Raw access to arbitrary registry keys, for the shell integration.
 #pragma once
 
-#include "platform/Registry.h"
-
 #include <string>
+
+#include "platform/Registry.h"
 
 namespace qv::Registry2
 {

@@ -1,8 +1,8 @@
 #include "settings/SettingsStore.h"
 
-#include "platform/Text.h"
-
 #include <charconv>
+
+#include "platform/Text.h"
 
 namespace qv
 {

@@ -1,10 +1,10 @@
 // The per-user settings store: one text value per setting under the program's key.
 #pragma once
 
-#include "platform/Registry.h"
-
 #include <cstdint>
 #include <string>
+
+#include "platform/Registry.h"
 
 namespace qv
 {

@@ -13,7 +13,7 @@ namespace
 std::string EncodeRecipient(std::string sTo)
 {
     const std::pair<const char*, const char*> replacements[] = {
-        {"%", "%25"}, {"#", "%23"}, {"?", "%3F"}, {"&", "%26"}, {" ", "%20"},
+        {"%", "%25"}, {"#", "%23"}, {"?", "%3F"},  {"&", "%26"}, {" ", "%20"},
         {"/", "%2F"}, {":", "%3A"}, {"\\", "%5C"}, {"+", "%2B"},
     };
     for (const auto& [sFrom, sTo2] : replacements)

@@ -1,14 +1,14 @@
 // In-memory stand-ins for the machine, for tests: they keep state, record what the program did, and can fail.
 #pragma once
 
-#include "platform/Platform.h"
-#include "platform/Text.h"
-
 #include <deque>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
 
 namespace qv::fake
 {
@@ -20,8 +20,8 @@ public:
     {
         std::map<std::string, RegValue> Values; // names in lower case: the registry ignores case
     };
-    std::map<std::string, Key> Keys;             // "root\path" in lower case
-    bool bFailWrites = false;                    // a locked-down profile
+    std::map<std::string, Key> Keys; // "root\path" in lower case
+    bool bFailWrites = false;        // a locked-down profile
 
     bool KeyExists(RegRoot nRoot, const std::string& sPath) override;
     RegValue Read(RegRoot nRoot, const std::string& sPath, const std::string& sName) override;
@@ -51,7 +51,7 @@ class FakeSoapTransport final : public ISoapTransport
 public:
     std::deque<HttpReply> Replies; // consumed in order; when empty, a connection failure
     std::vector<SentRequest> Requests;
-    std::function<void()> OnSend;  // runs inside the call, as a modal wait would let things happen
+    std::function<void()> OnSend; // runs inside the call, as a modal wait would let things happen
 
     HttpReply Send(const std::string& sMethod, const std::string& sUrl, const std::string& sHost,
                    const std::string& sBody) override;

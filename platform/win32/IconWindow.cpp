@@ -1,11 +1,12 @@
-#include "platform/win32/Win32.h"
-
 #include "platform/win32/IconWindow.h"
-#include "platform/win32/Utf.h"
+
+#include "platform/win32/Win32.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
+
+#include "platform/win32/Utf.h"
 
 namespace qv::win32
 {
@@ -116,9 +117,10 @@ LRESULT IconWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     {
         if (const auto* pData = reinterpret_cast<const COPYDATASTRUCT*>(lParam))
         {
-            const TrayEvent event = DecodeCopyData(
-                pData->dwData, pData->lpData, pData->cbData,
-                [](const char* pBytes, size_t nBytes) { return FromAnsi(std::string_view(pBytes, nBytes)); });
+            const TrayEvent event =
+                DecodeCopyData(pData->dwData, pData->lpData, pData->cbData, [](const char* pBytes, size_t nBytes) {
+                    return FromAnsi(std::string_view(pBytes, nBytes));
+                });
             if (event.nKind != TrayEventKind::None)
                 OnEvent(event);
         }

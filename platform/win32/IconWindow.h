@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/win32/Win32.h"
+
 #include "presentation/TrayEvents.h"
 #include "presentation/TrayModel.h"
 

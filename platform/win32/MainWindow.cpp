@@ -1,11 +1,12 @@
+#include "platform/win32/MainWindow.h"
+
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/MainWindow.h"
+#include <commctrl.h>
+
 #include "app/InterfaceTexts.h"
 #include "platform/win32/Services.h"
 #include "platform/win32/Utf.h"
-
-#include <commctrl.h>
 
 namespace qv::win32
 {
@@ -13,8 +14,7 @@ namespace qv::win32
 namespace
 {
 
-enum ControlId : int
-{
+enum ControlId : int {
     lblServer = 1001,
     txtZimbraHost,
     lblUsername,
@@ -51,9 +51,10 @@ int IdOf(Control nControl)
     return txtPassword;
 }
 
-constexpr int nLockable[] = {txtZimbraHost,      txtUsuario, txtPassword, cmdAceptar,          cmdCerrar,
-                             chkSSL,             chkSonido,  chkVentana,  chkGuardaPassword,   chkWebmailLogin,
-                             lblMailPollInterval, txtFilters, fraFilters, optBlackList,        optWhiteList};
+constexpr int nLockable[] = {txtZimbraHost,     txtUsuario,      txtPassword,         cmdAceptar,
+                             cmdCerrar,         chkSSL,          chkSonido,           chkVentana,
+                             chkGuardaPassword, chkWebmailLogin, lblMailPollInterval, txtFilters,
+                             fraFilters,        optBlackList,    optWhiteList};
 
 } // namespace
 
@@ -78,8 +79,8 @@ bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
     RECT work{0, 0, 1024, 768};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     hWnd = ::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle,
-                             work.left + (work.right - work.left - cx) / 2, work.top + (work.bottom - work.top - cy) / 2,
-                             cx, cy, hOwner, nullptr, hInstance, this);
+                             work.left + (work.right - work.left - cx) / 2,
+                             work.top + (work.bottom - work.top - cy) / 2, cx, cy, hOwner, nullptr, hInstance, this);
     if (!hWnd)
         return false;
     CreateControls();
@@ -90,9 +91,9 @@ HWND MainWindow::Add(int nId, const wchar_t* sClass, const char* sText, DWORD nS
                      const char* sTip)
 {
     const DWORD nExStyle = std::wstring_view(sClass) == WC_EDITW ? WS_EX_CLIENTEDGE : 0;
-    HWND hControl = ::CreateWindowExW(nExStyle, sClass, Utf16(sText ? sText : "").c_str(), WS_CHILD | WS_VISIBLE | nStyle,
-                                      x, y, cx, cy, hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)),
-                                      nullptr, nullptr);
+    HWND hControl =
+        ::CreateWindowExW(nExStyle, sClass, Utf16(sText ? sText : "").c_str(), WS_CHILD | WS_VISIBLE | nStyle, x, y, cx,
+                          cy, hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), nullptr, nullptr);
     if (hControl && hFont)
         ::SendMessageW(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), FALSE);
     if (hControl && hTips && sTip)
@@ -132,8 +133,7 @@ void MainWindow::CreateControls()
     Add(lblTitleMailPollInterval, WC_STATICW, Texts::lblTitleMailPollInterval, 0, 180, 113, 90, 16);
     Add(lblMailPollInterval, WC_STATICW, "", SS_NOTIFY, 272, 113, 58, 16, Texts::lblMailPollIntervalTip);
     Add(chkVentana, WC_BUTTONW, Texts::chkVentana, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 134, 160, 18);
-    Add(chkSonido, WC_BUTTONW, Texts::chkSonido, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 134, 150, 18,
-        Texts::chkSonidoTip);
+    Add(chkSonido, WC_BUTTONW, Texts::chkSonido, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 134, 150, 18, Texts::chkSonidoTip);
     Add(fraFilters, WC_BUTTONW, Texts::fraFilters, BS_GROUPBOX, 10, 160, 320, 110);
     Add(optBlackList, WC_BUTTONW, Texts::optBlackList, WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 22, 182, 140, 18);
     Add(optWhiteList, WC_BUTTONW, Texts::optWhiteList, BS_AUTORADIOBUTTON, 170, 182, 140, 18);
@@ -287,11 +287,10 @@ void MainWindow::OnCommand(int nId, int nCode)
     case chkSonido: c.chkSonido = Checked(chkSonido); break;
     case optBlackList:
     case optWhiteList: c.optWhiteList = ::IsDlgButtonChecked(hWnd, optWhiteList) == 1; break;
-    case cmdAceptar:
-    {
+    case cmdAceptar: {
         // Enter in another box does not submit: only the button itself or the password box do.
         const HWND hFocus = ::GetFocus();
-        const Control nActive = hFocus == ::GetDlgItem(hWnd, txtPassword) ? Control::txtPassword
+        const Control nActive = hFocus == ::GetDlgItem(hWnd, txtPassword)  ? Control::txtPassword
                                 : hFocus == ::GetDlgItem(hWnd, cmdAceptar) ? Control::cmdAceptar
                                                                            : Control::txtZimbraHost;
         pFrm->Dispatch([&] { pFrm->cmdAceptar_Click(nActive); });

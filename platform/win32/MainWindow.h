@@ -1,11 +1,12 @@
 // The settings window: the real controls of frmMain, kept in step with its model.
 #pragma once
 
-#include "app/frmMain.h"
-#include "platform/MainView.h"
 #include "platform/win32/Win32.h"
 
 #include <map>
+
+#include "app/frmMain.h"
+#include "platform/MainView.h"
 
 namespace qv::win32
 {

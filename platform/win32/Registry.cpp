@@ -1,10 +1,11 @@
+#include "platform/win32/Registry.h"
+
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/Registry.h"
+#include <vector>
+
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf.h"
-
-#include <vector>
 
 namespace qv::win32
 {
@@ -93,8 +94,8 @@ bool Win32Registry::WriteText(RegRoot nRoot, const std::string& sPath, const std
     const std::wstring sData = Utf16(sValue);
     // The size in bytes, the terminating zero included.
     const DWORD nBytes = static_cast<DWORD>((sData.size() + 1) * sizeof(wchar_t));
-    return ::RegSetValueExW(hKey.get(), Utf16(sName).c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(sData.c_str()), nBytes) == ERROR_SUCCESS;
+    return ::RegSetValueExW(hKey.get(), Utf16(sName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(sData.c_str()),
+                            nBytes) == ERROR_SUCCESS;
 }
 
 bool Win32Registry::WriteDword(RegRoot nRoot, const std::string& sPath, const std::string& sName, uint32_t nValue)

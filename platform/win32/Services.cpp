@@ -1,11 +1,12 @@
+#include "platform/win32/Services.h"
+
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/Services.h"
-#include "platform/win32/Utf.h"
-
 #include <mmsystem.h>
-#include <shellapi.h>
 #include <psapi.h>
+#include <shellapi.h>
+
+#include "platform/win32/Utf.h"
 
 namespace qv::win32
 {

@@ -1,12 +1,13 @@
 // The small real services: message boxes, clock, timers, working set, and the shell integration still to come.
 #pragma once
 
+#include "platform/win32/Win32.h"
+
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Integration.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
-#include "platform/win32/Win32.h"
 
 namespace qv::win32
 {

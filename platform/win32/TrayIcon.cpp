@@ -1,6 +1,7 @@
+#include "platform/win32/TrayIcon.h"
+
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/TrayIcon.h"
 #include "app/InterfaceTexts.h"
 #include "platform/win32/MainWindow.h"
 #include "platform/win32/UniqueHandle.h"

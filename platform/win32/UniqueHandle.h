@@ -3,8 +3,9 @@
 
 #include "platform/win32/Win32.h"
 
-#include <utility>
 #include <winhttp.h>
+
+#include <utility>
 
 namespace qv::win32
 {

@@ -1,6 +1,6 @@
-#include "platform/win32/Win32.h"
-
 #include "platform/win32/Utf.h"
+
+#include "platform/win32/Win32.h"
 
 namespace qv::win32
 {

@@ -1,5 +1,5 @@
 // The one way Windows headers come in: winsock2.h must precede windows.h.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>

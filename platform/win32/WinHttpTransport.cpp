@@ -1,10 +1,11 @@
+#include "platform/win32/WinHttpTransport.h"
+
 #include "platform/win32/Win32.h"
 
-#include "platform/win32/WinHttpTransport.h"
+#include <winhttp.h>
+
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf.h"
-
-#include <winhttp.h>
 
 namespace qv::win32
 {
@@ -41,10 +42,10 @@ std::string Describe(DWORD nCode)
     if (nCode == nTooLarge)
         return "The server's answer is too large";
     wchar_t* pText = nullptr;
-    const DWORD nChars = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                             FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                         ::GetModuleHandleW(L"winhttp.dll"), nCode, 0,
-                                         reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
+    const DWORD nChars =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                             FORMAT_MESSAGE_IGNORE_INSERTS,
+                         ::GetModuleHandleW(L"winhttp.dll"), nCode, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
     std::wstring sText = nChars && pText ? std::wstring(pText, nChars) : std::wstring();
     if (pText)
         ::LocalFree(pText);
@@ -60,7 +61,8 @@ std::string Describe(DWORD nCode)
     case ERROR_WINHTTP_TIMEOUT: return "The operation timed out";
     case ERROR_WINHTTP_INVALID_URL: return "The URL is invalid";
     case ERROR_WINHTTP_SECURE_FAILURE: return "A security error occurred: the server's certificate was not accepted";
-    case ERROR_WINHTTP_SECURE_INVALID_CA: return "The server's certificate was issued by an authority that is not trusted";
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+        return "The server's certificate was issued by an authority that is not trusted";
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "The server's certificate has expired or is not yet valid";
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "The server's certificate was issued for another name";
     case ERROR_WINHTTP_SECURE_INVALID_CERT: return "The server's certificate is invalid";

@@ -1,9 +1,9 @@
 // Mutated answers through the one reader of every answer: no crash, no hang, bounded memory.
-#include "app/frmMain.h"
-#include "platform/fake/Fakes.h"
-
 #include <cstdint>
 #include <string>
+
+#include "app/frmMain.h"
+#include "platform/fake/Fakes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {

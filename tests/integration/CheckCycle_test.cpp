@@ -1,10 +1,9 @@
 // Whole checks against the fake server: the session's life across logins, notifications and outages.
-#include "ServerFixture.h"
-
-#include "session/Envelope.h"
-
 #include <cstdlib>
 #include <filesystem>
+
+#include "ServerFixture.h"
+#include "session/Envelope.h"
 
 namespace qv
 {
@@ -122,7 +121,8 @@ TEST_F(Session, AFaultOfOneBatchRequestKeepsTheSession)
 
 TEST_F(Session, AServerThatStopsAndComesBackIsFoundAgain)
 {
-    const std::filesystem::path state = std::filesystem::temp_directory_path() / ("quorvel-state-" + std::to_string(getpid()));
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("quorvel-state-" + std::to_string(getpid()));
     std::filesystem::create_directories(state);
     int nPort = 0;
     {

@@ -1,5 +1,10 @@
 #include "FakeServer.h"
 
+#include <curl/curl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -7,11 +12,6 @@
 #include <regex>
 #include <sstream>
 #include <thread>
-
-#include <curl/curl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -74,8 +74,10 @@ FakeServer::FakeServer(const std::string& sScenario, const std::vector<std::stri
     if (!mkdtemp(sTemplate))
         return;
     sFolder = sTemplate;
-    std::vector<std::string> args = {QUORVEL_PYTHON, std::string(FAKEZIMBRA_DIR) + "/server.py", "--port-file",
-                                     sFolder + "/port", "--log", sFolder + "/log.jsonl", "--lifetime", "120"};
+    std::vector<std::string> args = {QUORVEL_PYTHON, std::string(FAKEZIMBRA_DIR) + "/server.py",
+                                     "--port-file",  sFolder + "/port",
+                                     "--log",        sFolder + "/log.jsonl",
+                                     "--lifetime",   "120"};
     if (!sScenario.empty() && sScenario.front() == '{')
     {
         std::ofstream(sFolder + "/scenario.json") << sScenario;
@@ -143,8 +145,8 @@ std::vector<RecordedRequest> FakeServer::Requests() const
     std::vector<RecordedRequest> requests;
     std::istringstream log(ReadFile(sFolder + "/log.jsonl"));
     for (std::string sLine; std::getline(log, sLine);)
-        requests.push_back({Field(sLine, "method"), Field(sLine, "path"), HostHeader(sLine),
-                            Base64Decode(Field(sLine, "body_b64"))});
+        requests.push_back(
+            {Field(sLine, "method"), Field(sLine, "path"), HostHeader(sLine), Base64Decode(Field(sLine, "body_b64"))});
     return requests;
 }
 
@@ -158,7 +160,8 @@ bool FakeServer::Control(const std::string& sAction, const std::string& sJson) c
     curl_easy_setopt(pCurl, CURLOPT_POSTFIELDS, sJson.c_str());
     curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 10L);
     curl_easy_setopt(pCurl, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, +[](char*, size_t n, size_t m, void*) { return n * m; });
+    curl_easy_setopt(
+        pCurl, CURLOPT_WRITEFUNCTION, +[](char*, size_t n, size_t m, void*) { return n * m; });
     const bool bOk = curl_easy_perform(pCurl) == CURLE_OK;
     curl_easy_cleanup(pCurl);
     return bOk;

@@ -1,13 +1,12 @@
 // A frmMain that talks to the fake server through libcurl; everything else of the machine is fake.
 #pragma once
 
-#include "FakeServer.h"
+#include <gtest/gtest.h>
 
+#include "FakeServer.h"
 #include "app/frmMain.h"
 #include "platform/fake/Fakes.h"
 #include "platform/posix/CurlTransport.h"
-
-#include <gtest/gtest.h>
 
 namespace qv::test
 {
@@ -17,8 +16,8 @@ class ServerFixture : public ::testing::Test
 protected:
     fake::FakeMachine M;
     CurlTransport Curl;
-    Platform P{M.Registry, Curl, M.Dialogs, M.Clock, M.Timers, M.View, M.Tray, M.Integration, M.System, M.Shell,
-                M.ItemIcons};
+    Platform P{M.Registry, Curl,          M.Dialogs, M.Clock, M.Timers,   M.View,
+               M.Tray,     M.Integration, M.System,  M.Shell, M.ItemIcons};
     frmMain Form{P};
 
     void Account(const FakeServer& server, const std::string& sPassword = "secret")
@@ -29,7 +28,10 @@ protected:
         Form.txtPassword_Change(sPassword);
         Form.CommitPassword();
     }
-    static bool Has(const std::string& sText, const std::string& sPart) { return sText.find(sPart) != std::string::npos; }
+    static bool Has(const std::string& sText, const std::string& sPart)
+    {
+        return sText.find(sPart) != std::string::npos;
+    }
 };
 
 } // namespace qv::test

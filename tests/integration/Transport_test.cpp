@@ -1,13 +1,12 @@
 // The core's SOAP client against the fake server through a real HTTP stack: what goes on the wire, byte for byte,
 // and how each kind of answer is classified.
-#include "ServerFixture.h"
-
-#include "session/Envelope.h"
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
-#include <unistd.h>
+#include "ServerFixture.h"
+#include "session/Envelope.h"
 
 namespace qv
 {
@@ -19,10 +18,7 @@ using test::FakeServer;
 class Transport : public test::ServerFixture
 {
 protected:
-    std::string SoapUrl(const FakeServer& server) const
-    {
-        return "http://" + server.HostAndPort() + "/service/soap";
-    }
+    std::string SoapUrl(const FakeServer& server) const { return "http://" + server.HostAndPort() + "/service/soap"; }
 };
 
 TEST_F(Transport, ALoginProbesThenPostsTheExactEnvelope)
@@ -66,8 +62,9 @@ TEST_F(Transport, AProbeThatIsRefusedStopsBeforeThePost)
     Account(server);
     EXPECT_FALSE(Form.Comprobar());
     EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(Form.sLastError, "Request to " + SoapUrl(server) + "\r\nproduced the following error\r\nNot Found\r\n"
-                                                                 "Try checking or unchecking 'Use Safe Connection'");
+    EXPECT_EQ(Form.sLastError, "Request to " + SoapUrl(server) +
+                                   "\r\nproduced the following error\r\nNot Found\r\n"
+                                   "Try checking or unchecking 'Use Safe Connection'");
 }
 
 TEST_F(Transport, AServerFaultWithStatus500IsReadAsAFault)

@@ -35,16 +35,16 @@ inline std::string LoginAnswer(const std::string& sPolling = "5m", const std::st
 
 inline std::string Fault(const std::string& sCode, const std::string& sReason)
 {
-    return "<soap:Fault><soap:Code><soap:Value>soap:Sender</soap:Value></soap:Code><soap:Reason><soap:Text>" +
-           sReason + "</soap:Text></soap:Reason><soap:Detail><Error xmlns=\"urn:zimbra\"><Code>" + sCode +
+    return "<soap:Fault><soap:Code><soap:Value>soap:Sender</soap:Value></soap:Code><soap:Reason><soap:Text>" + sReason +
+           "</soap:Text></soap:Reason><soap:Detail><Error xmlns=\"urn:zimbra\"><Code>" + sCode +
            "</Code><Trace>qtp1352434305-611:1709553600123:6a1f0e2d9c3b4a57</Trace></Error></soap:Detail>"
            "</soap:Fault>";
 }
 
 inline std::string FaultAnswer(const std::string& sCode, const std::string& sReason)
 {
-    return "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Body>" +
-           Fault(sCode, sReason) + "</soap:Body></soap:Envelope>";
+    return "<soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Body>" + Fault(sCode, sReason) +
+           "</soap:Body></soap:Envelope>";
 }
 
 inline std::string CheckAnswer(const std::string& sSession, const std::string& sBatchInner = {},

@@ -1,11 +1,11 @@
 // A frmMain on fake machinery, with helpers to store settings and to answer its requests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "app/frmMain.h"
 #include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
-
-#include <gtest/gtest.h>
 
 namespace qv::test
 {

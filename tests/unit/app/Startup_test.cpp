@@ -41,8 +41,8 @@ TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
 {
     StoreAccount();
     M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok({}));
-    M.Soap.Replies.push_back(
-        fake::FakeSoapTransport::Status(500, "Internal Server Error", FaultAnswer(sAuthFailed, "authentication failed for [alice]")));
+    M.Soap.Replies.push_back(fake::FakeSoapTransport::Status(
+        500, "Internal Server Error", FaultAnswer(sAuthFailed, "authentication failed for [alice]")));
     Form.Form_Load();
     EXPECT_TRUE(M.View.bVisible);
     EXPECT_EQ(Form.Controls.txtPassword, "");
@@ -116,8 +116,8 @@ TEST_F(Startup, MessageBoxesAreTopMostWithTheDefaultTitleAndLockConfigure)
 TEST_F(Startup, TheServerBoxRefusesSchemesAndPathsButKeepsTheText)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"mail.example.com", true},          {"127.0.0.1:8080", true},   {"", true},
-        {"http://mail.example.com", false},  {"HTTP:mail", false},       {"https://mail", false},
+        {"mail.example.com", true},          {"127.0.0.1:8080", true}, {"", true},
+        {"http://mail.example.com", false},  {"HTTP:mail", false},     {"https://mail", false},
         {"mail.example.com/zimbra/", false}, {"mail\\zimbra", false},
     };
     for (const auto& [sText, bValid] : cases)

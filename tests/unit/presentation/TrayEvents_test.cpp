@@ -1,9 +1,9 @@
 #include "presentation/TrayEvents.h"
 
+#include <cstring>
+
 #include "../Answers.h"
 #include "../FormFixture.h"
-
-#include <cstring>
 
 namespace qv
 {
@@ -30,11 +30,11 @@ std::string Latin1(const char* pBytes, size_t nBytes)
 TEST(DecodeTrayCallback, MapsButtonsAndBalloons)
 {
     const std::tuple<uint32_t, TrayEventKind, int> cases[] = {
-        {0x0201, TrayEventKind::MouseDown, 1}, {0x0205, TrayEventKind::MouseUp, 2},
-        {0x0208, TrayEventKind::MouseUp, 4},   {0x0203, TrayEventKind::DblClick, 1},
-        {0x0206, TrayEventKind::DblClick, 2},  {0x0402, TrayEventKind::BalloonShow, 0},
+        {0x0201, TrayEventKind::MouseDown, 1},   {0x0205, TrayEventKind::MouseUp, 2},
+        {0x0208, TrayEventKind::MouseUp, 4},     {0x0203, TrayEventKind::DblClick, 1},
+        {0x0206, TrayEventKind::DblClick, 2},    {0x0402, TrayEventKind::BalloonShow, 0},
         {0x0404, TrayEventKind::BalloonHide, 0}, {0x0405, TrayEventKind::BalloonClick, 0},
-        {0x0200, TrayEventKind::None, 0},      {0x0403, TrayEventKind::None, 0},
+        {0x0200, TrayEventKind::None, 0},        {0x0403, TrayEventKind::None, 0},
         {0x12340205, TrayEventKind::MouseUp, 2}, // only the low 16 bits count
     };
     for (const auto& [nLParam, nKind, nButton] : cases)

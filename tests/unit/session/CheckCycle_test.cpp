@@ -61,9 +61,10 @@ TEST_F(CheckCycle, CheckNowDuringAModalBoxSendsNoSecondRequest)
 {
     LogIn();
     Form.Controls.chkVentana = 1; // the new mail opens a message box inside the check
-    M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer(
-        "1842", {},
-        "<notify seq=\"1\"><created><m id=\"9\" l=\"2\" f=\"u\"><e a=\"b@x\" t=\"f\"/><su>s</su></m></created></notify>")));
+    M.Soap.Replies.push_back(
+        fake::FakeSoapTransport::Ok(CheckAnswer("1842", {},
+                                                "<notify seq=\"1\"><created><m id=\"9\" l=\"2\" f=\"u\"><e a=\"b@x\" "
+                                                "t=\"f\"/><su>s</su></m></created></notify>")));
     size_t nDuringBox = 0;
     M.Dialogs.OnShow = [&] {
         Form.mnuPopComprobar_Click(); // the tray menu still works behind a modal box
@@ -94,8 +95,8 @@ TEST_F(CheckCycle, CheckNowAsksForMissingFieldsAndShowsFailures)
 
 TEST_F(CheckCycle, TheCheckAsksForTheComingWeekAndMarksNewDays)
 {
-    M.Clock.nBiasMinutes = 180;                                // three hours west of Greenwich
-    M.Clock.nNowUtcMs = 1767225600000 + 2 * 3600000 + 123;     // 23:00 local on 31 December
+    M.Clock.nBiasMinutes = 180;                            // three hours west of Greenwich
+    M.Clock.nNowUtcMs = 1767225600000 + 2 * 3600000 + 123; // 23:00 local on 31 December
     LogIn();
     Form.bNewDay = false;
     M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));

@@ -22,25 +22,24 @@ TEST(XmlEscape, ReplacesEachSpecialCharacterOnce)
 
 TEST(LoginEnvelope, IsByteForByteTheKnownText)
 {
-    const std::string sExpected =
-        "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n"
-        "<Header>\r\n"
-        "  <context xmlns=\"urn:zimbra\">\r\n"
-        "    <session/>\r\n"
-        "  </context>\r\n"
-        "</Header>\r\n"
-        "  <Body>\r\n"
-        "    <AuthRequest xmlns=\"urn:zimbraAccount\">\r\n"
-        "      <account by=\"name\">alice</account>\r\n"
-        "      <password>p&amp;&lt;&gt;&quot;&apos;</password>\r\n"
-        "      <prefs>\r\n"
-        "        <pref name=\"zimbraPrefMailPollingInterval\" />\r\n"
-        "        <pref name=\"zimbraPrefCalendarApptReminderWarningTime\" />\r\n"
-        "        <pref name=\"zimbraPrefComposeFormat\" />\r\n"
-        "      </prefs>\r\n"
-        "    </AuthRequest>\r\n"
-        "  </Body>\r\n"
-        "</Envelope>";
+    const std::string sExpected = "<Envelope xmlns=\"http://www.w3.org/2003/05/soap-envelope\">\r\n"
+                                  "<Header>\r\n"
+                                  "  <context xmlns=\"urn:zimbra\">\r\n"
+                                  "    <session/>\r\n"
+                                  "  </context>\r\n"
+                                  "</Header>\r\n"
+                                  "  <Body>\r\n"
+                                  "    <AuthRequest xmlns=\"urn:zimbraAccount\">\r\n"
+                                  "      <account by=\"name\">alice</account>\r\n"
+                                  "      <password>p&amp;&lt;&gt;&quot;&apos;</password>\r\n"
+                                  "      <prefs>\r\n"
+                                  "        <pref name=\"zimbraPrefMailPollingInterval\" />\r\n"
+                                  "        <pref name=\"zimbraPrefCalendarApptReminderWarningTime\" />\r\n"
+                                  "        <pref name=\"zimbraPrefComposeFormat\" />\r\n"
+                                  "      </prefs>\r\n"
+                                  "    </AuthRequest>\r\n"
+                                  "  </Body>\r\n"
+                                  "</Envelope>";
     EXPECT_EQ(LoginEnvelope("alice", "p&<>\"'"), sExpected);
 }
 

@@ -50,22 +50,22 @@ TEST_F(Filter, AppliesTheRuleAsWhiteOrBlackList)
         bool bPasses;
     };
     const Case cases[] = {
-        {R"(<m l="4"/>)", "Spam", false, false},         // the default rule hides the Junk folder
+        {R"(<m l="4"/>)", "Spam", false, false}, // the default rule hides the Junk folder
         {R"(<m l="2"/>)", "Spam", false, true},
         {R"(<m l="2"/>)", "Inbox", true, true},
-        {R"(<m l="257"/>)", "Inbox", true, true},        // a partial match is enough
+        {R"(<m l="257"/>)", "Inbox", true, true},         // a partial match is enough
         {R"(<m l="258" t="300"/>)", "Inbox", true, true}, // tag names count
         {R"(<m l="258" t="999, 301"/>)", "urgent", true, true},
         {R"(<m l="258"/>)", "Inbox", true, false},
-        {R"(<m l="2"/>)", "", true, false},              // an empty white list passes nothing
-        {R"(<m l="4"/>)", "", false, true},              // an empty black list passes everything
+        {R"(<m l="2"/>)", "", true, false}, // an empty white list passes nothing
+        {R"(<m l="4"/>)", "", false, true}, // an empty black list passes everything
         {R"(<m/>)", "Inbox", true, false},
-        {R"(<m l="999"/>)", "Spam", false, true},        // unknown ids are ignored
+        {R"(<m l="999"/>)", "Spam", false, true}, // unknown ids are ignored
         {R"(<m l="2" t="301"/>)", "Work|Urg", false, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Passes(c.sItem, c.sFilter, c.bWhite), c.bPasses) << c.sItem << " / " << c.sFilter << " white "
-                                                                     << c.bWhite;
+        EXPECT_EQ(Passes(c.sItem, c.sFilter, c.bWhite), c.bPasses)
+            << c.sItem << " / " << c.sFilter << " white " << c.bWhite;
     EXPECT_TRUE(Shown.empty());
 }
 

@@ -36,10 +36,7 @@ protected:
                             sInner + "</refresh><change token=\"4271\"/></context>",
                         "<BatchResponse xmlns=\"urn:zimbra\"/>");
     }
-    std::string NotifyAnswer(const std::string& sBlocks)
-    {
-        return CheckAnswer("1842", {}, sBlocks);
-    }
+    std::string NotifyAnswer(const std::string& sBlocks) { return CheckAnswer("1842", {}, sBlocks); }
     void KnowFolders()
     {
         ASSERT_TRUE(Form.ProcessResponse(RefreshAnswer(
@@ -75,18 +72,18 @@ TEST_F(Notify, TheFirstRefreshSummarisesTheUnreadFoldersAndTagsInOrder)
 TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
 {
     KnowFolders();
-    const std::string sBlock = "<notify seq=\"3\"><created>" +
-                               Message("713", "2", "u", sFromBoth, "Presupuesto &amp; plazos") +
-                               Message("714", "2", "", sFromAddress, "already read") +
-                               Message("715", "4", "u", sFromAddress, "junk") +
-                               Message("716", "257", "au", sFromAddress, "work") + "</created></notify>";
+    const std::string sBlock =
+        "<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromBoth, "Presupuesto &amp; plazos") +
+        Message("714", "2", "", sFromAddress, "already read") + Message("715", "4", "u", sFromAddress, "junk") +
+        Message("716", "257", "au", sFromAddress, "work") + "</created></notify>";
     ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(sBlock)));
     EXPECT_EQ(Form.sNotifySeq, "3");
     ASSERT_EQ(M.Tray.Announced.size(), 1u);
     EXPECT_EQ(M.Tray.Announced[0].nSinLeer, 2);
-    EXPECT_EQ(M.Tray.Announced[0].sMensaje, "You have unread e-mail messages\r\n"
-                                            "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
-                                            "From: bob@example.com\r\nSubject: work");
+    EXPECT_EQ(M.Tray.Announced[0].sMensaje,
+              "You have unread e-mail messages\r\n"
+              "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
+              "From: bob@example.com\r\nSubject: work");
 }
 
 TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
@@ -101,7 +98,8 @@ TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
 TEST_F(Notify, ModifiedOrDeletedMailResetsTheIconOnlyWhenNothingIsNew)
 {
     KnowFolders();
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer("<notify seq=\"4\"><modified><m f=\"\" id=\"701\"/></modified></notify>")));
+    ASSERT_TRUE(
+        Form.ProcessResponse(NotifyAnswer("<notify seq=\"4\"><modified><m f=\"\" id=\"701\"/></modified></notify>")));
     EXPECT_EQ(M.Tray.nResets, 1);
     EXPECT_TRUE(M.Tray.Announced.empty());
 

@@ -136,11 +136,11 @@ TEST_F(Response, AReferralWithoutSessionSendsTheNextLoginToTheReferredHost)
 {
     Form.sServerHost = "proxy.example.com";
     Form.bServerProbed = true;
-    const std::string sAnswer = Envelope(
-        "<context xmlns=\"urn:zimbra\"/>",
-        "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken><lifetime>172799999</lifetime>"
-        "<refer>mbs2.example.com</refer><prefs><pref name=\"zimbraPrefMailPollingInterval\">2m</pref></prefs>"
-        "</AuthResponse>");
+    const std::string sAnswer =
+        Envelope("<context xmlns=\"urn:zimbra\"/>",
+                 "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken><lifetime>172799999</lifetime>"
+                 "<refer>mbs2.example.com</refer><prefs><pref name=\"zimbraPrefMailPollingInterval\">2m</pref></prefs>"
+                 "</AuthResponse>");
     EXPECT_FALSE(Form.ProcessResponse(sAnswer));
     EXPECT_EQ(Form.sServerHost, "mbs2.example.com");
     EXPECT_EQ(Form.sAuthToken, "");

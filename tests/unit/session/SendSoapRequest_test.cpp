@@ -1,7 +1,6 @@
-#include "session/Transport.h"
-
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "session/Transport.h"
 
 namespace qv
 {
@@ -77,8 +76,8 @@ TEST_F(SendSoap, AnswersWithoutAnEnvelopeAreEmpty)
 TEST_F(SendSoap, AFaultAnswerWithStatus500IsStillReturnedForReading)
 {
     AnswerWith({});
-    M.Soap.Replies.back() =
-        FakeSoapTransport::Status(500, "Internal Server Error", FaultAnswer("service.AUTH_EXPIRED", "auth credentials have expired"));
+    M.Soap.Replies.back() = FakeSoapTransport::Status(
+        500, "Internal Server Error", FaultAnswer("service.AUTH_EXPIRED", "auth credentials have expired"));
     EXPECT_NE(Form.SendSoapRequest("<a/>").find("AUTH_EXPIRED"), std::string::npos);
     EXPECT_EQ(Form.sLastError, "");
 }
@@ -87,8 +86,8 @@ TEST_F(SendSoap, ARejectedLoginClearsThePasswordAndTheToken)
 {
     Form.sAuthToken = "tok";
     AnswerWith({});
-    M.Soap.Replies.back() =
-        FakeSoapTransport::Status(500, "Internal Server Error", FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
+    M.Soap.Replies.back() = FakeSoapTransport::Status(500, "Internal Server Error",
+                                                      FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
     EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
     EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
     EXPECT_EQ(Form.sPassword, "");
@@ -98,8 +97,9 @@ TEST_F(SendSoap, ARejectedLoginClearsThePasswordAndTheToken)
 
 TEST_F(SendSoap, AMessageSubjectSayingAuthFailedIsJustMail)
 {
-    const std::string sNotify = "<notify seq=\"1\"><created><m id=\"713\" l=\"2\" f=\"u\"><e a=\"x@example.com\" t=\"f\"/>"
-                                "<su>AUTH_FAILED &lt;soap:Fault&gt; AUTH_FAILED</su></m></created></notify>";
+    const std::string sNotify =
+        "<notify seq=\"1\"><created><m id=\"713\" l=\"2\" f=\"u\"><e a=\"x@example.com\" t=\"f\"/>"
+        "<su>AUTH_FAILED &lt;soap:Fault&gt; AUTH_FAILED</su></m></created></notify>";
     AnswerWith(CheckAnswer("1842", {}, sNotify));
     EXPECT_FALSE(Form.SendSoapRequest("<a/>").empty());
     EXPECT_EQ(Form.sPassword, "secret");
@@ -114,16 +114,21 @@ TEST_F(SendSoap, TransportFailuresBecomeTheirTexts)
         std::string sExpected;
     };
     const Case cases[] = {
-        {TransportError::NameNotResolved, 12007, sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
-        {TransportError::CannotConnect, 12029, sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
-        {TransportError::TimedOut, 12002, sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
+        {TransportError::NameNotResolved, 12007,
+         sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
+        {TransportError::CannotConnect, 12029,
+         sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
+        {TransportError::TimedOut, 12002,
+         sTemplateStart + "The server name or address could not be resolved" + sTemplateEnd},
         {TransportError::CertificateRejected, 12175, "The server name or address could not be resolved"},
-        {TransportError::Other, -2146697208, "Error -2146697208: The server name or address could not be resolved\r\nWinHTTP"},
+        {TransportError::Other, -2146697208,
+         "Error -2146697208: The server name or address could not be resolved\r\nWinHTTP"},
     };
     for (const Case& c : cases)
     {
         Form.bServerProbed = true;
-        M.Soap.Replies.push_back(FakeSoapTransport::Failure(c.nError, c.nCode, "The server name or address could not be resolved"));
+        M.Soap.Replies.push_back(
+            FakeSoapTransport::Failure(c.nError, c.nCode, "The server name or address could not be resolved"));
         EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
         EXPECT_EQ(Form.sLastError, c.sExpected);
         EXPECT_TRUE(Form.bServerProbed); // a transport failure leaves the probe as it was

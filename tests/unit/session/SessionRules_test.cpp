@@ -10,10 +10,11 @@ namespace
 TEST(PollingSeconds, HonoursTheServersUnitsAndTheProgramsLimits)
 {
     const std::pair<const char*, int32_t> cases[] = {
-        {"5m", 300},    {"1m", 60},     {"30s", 30},  {"30", 30},   {"300", 300}, {"15m", 900},
-        {"16m", 14400}, {"1h", 14400},  {"2d", 14400}, {"500", 15}, {"500ms", 15}, {"0", 300},
-        {"abc", 300},   {"5M", 5},      {" 1.5m", 90}, {"2.5", 2},  {"3.5", 4},   {"", 300},
-        {"31536000", 14400}, {"99999999999999999999", 14400}, {"0.2", 15}, {"-5m", 300},
+        {"5m", 300},   {"1m", 60},     {"30s", 30},   {"30", 30},          {"300", 300},
+        {"15m", 900},  {"16m", 14400}, {"1h", 14400}, {"2d", 14400},       {"500", 15},
+        {"500ms", 15}, {"0", 300},     {"abc", 300},  {"5M", 5},           {" 1.5m", 90},
+        {"2.5", 2},    {"3.5", 4},     {"", 300},     {"31536000", 14400}, {"99999999999999999999", 14400},
+        {"0.2", 15},   {"-5m", 300},
     };
     for (const auto& [sText, nSeconds] : cases)
         EXPECT_EQ(PollingSeconds(sText, true), nSeconds) << sText;
@@ -37,7 +38,8 @@ TEST(IsOldServer, ComparesVersionsByNumber)
 
 TEST(LeadingWholeNumber, RoundsHalvesToEven)
 {
-    const std::pair<const char*, int32_t> cases[] = {{"5", 5}, {"-1", 0}, {" 2.5", 2}, {"3.5x", 4}, {"x", 0}, {"10m", 10}};
+    const std::pair<const char*, int32_t> cases[] = {{"5", 5},    {"-1", 0}, {" 2.5", 2},
+                                                     {"3.5x", 4}, {"x", 0},  {"10m", 10}};
     for (const auto& [sText, nValue] : cases)
         EXPECT_EQ(LeadingWholeNumber(sText), nValue) << sText;
 }

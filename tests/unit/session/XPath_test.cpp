@@ -1,10 +1,9 @@
 #include "session/XPath.h"
 
-#include "session/AnswerPaths.h"
+#include <gtest/gtest.h>
 
 #include "../Answers.h"
-
-#include <gtest/gtest.h>
+#include "session/AnswerPaths.h"
 
 namespace qv
 {
@@ -68,9 +67,9 @@ TEST_F(XPathHelpers, ShowTheirNumberedMessagesWhenTheAnswerLacksSomething)
 
 TEST_F(XPathHelpers, SelectInDocumentOrderAcrossAChoice)
 {
-    const pugi::xml_node root = Load(
-        "<refresh><folder id=\"1\"><folder id=\"2\"/><link id=\"3\"><folder id=\"4\"/></link><folder id=\"5\"/>"
-        "</folder></refresh>");
+    const pugi::xml_node root =
+        Load("<refresh><folder id=\"1\"><folder id=\"2\"/><link id=\"3\"><folder id=\"4\"/></link><folder id=\"5\"/>"
+             "</folder></refresh>");
     std::string sIds;
     for (const pugi::xpath_node& node : Xp.SelectAll(root.parent(), "refresh//*[self::folder or self::link]"))
         sIds += node.node().attribute("id").value();

@@ -1,10 +1,10 @@
 #include "settings/PocketCrypter.h"
 
-#include "platform/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "platform/Text.h"
 
 namespace qv
 {
@@ -43,16 +43,16 @@ TEST(RadixConvert, ConvertsNumbersExactly)
         return EncodeUtf8(s);
     };
     const int nRadix = PasswordRadix(true);
-    EXPECT_EQ(RadixConvert(Digits({1, 0}), 36, 10, nRadix), Digits({3, 6}));      // 36
+    EXPECT_EQ(RadixConvert(Digits({1, 0}), 36, 10, nRadix), Digits({3, 6}));                             // 36
     EXPECT_EQ(RadixConvert(Digits({35, 35}), 36, 2, nRadix), Digits({1, 0, 1, 0, 0, 0, 0, 1, 1, 1, 1})); // 1295
-    EXPECT_EQ(RadixConvert(Digits({0, 0}), 36, 10, nRadix), Digits({0}));         // zero is one digit
+    EXPECT_EQ(RadixConvert(Digits({0, 0}), 36, 10, nRadix), Digits({0}));          // zero is one digit
     EXPECT_EQ(RadixConvert(Digits({1, 2, 3}), 36, 36, nRadix), Digits({1, 2, 3})); // same radix: same text
 }
 
 TEST(PocketCrypter, RoundTripsPasswordsOfTheTableInBothRadices)
 {
-    const char* passwords[] = {"secret", "P4ssw0rd!", "a b\"c'd<e>&f", "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz",
-                               "~", "Ünïcödé"};
+    const char* passwords[] = {
+        "secret", "P4ssw0rd!", "a b\"c'd<e>&f", "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz", "~", "Ünïcödé"};
     for (const bool bWebmail : {true, false})
         for (const char* sPassword : passwords)
         {

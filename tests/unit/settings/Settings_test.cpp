@@ -1,7 +1,6 @@
-#include "settings/Registry2.h"
-#include "settings/PocketCrypter.h"
-
 #include "../FormFixture.h"
+#include "settings/PocketCrypter.h"
+#include "settings/Registry2.h"
 
 namespace qv
 {
@@ -28,9 +27,9 @@ TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
     EXPECT_EQ(c.txtFilters, "Spam");
     EXPECT_FALSE(c.optWhiteList);
 
-    const std::vector<std::string> order = {"ZimbraHost", "HTTPS",   "Username", "GuardaPassword",
-                                            "Password",   "WebmailLogin", "Ventana",  "Sonido",
-                                            "AutoRun",    "mailtoHandler", "Filtros", "WhiteList"};
+    const std::vector<std::string> order = {"ZimbraHost", "HTTPS",         "Username", "GuardaPassword",
+                                            "Password",   "WebmailLogin",  "Ventana",  "Sonido",
+                                            "AutoRun",    "mailtoHandler", "Filtros",  "WhiteList"};
     EXPECT_EQ(M.Registry.WriteOrder, order);
     const std::pair<const char*, const char*> stored[] = {
         {"HTTPS", "0"},   {"GuardaPassword", "1"}, {"WebmailLogin", "1"}, {"Ventana", "0"},   {"Sonido", "0"},
@@ -48,8 +47,8 @@ TEST_F(Settings, BadStoredValuesGiveSoundDefaultsAndTextSurvives)
     Store("WhiteList", "maybe");
     Store("Sonido", "7");
     Store("AutoRun", "false");
-    M.Registry.Put(sSettingsKey, "Ventana", RegValue{RegKind::Other, {}, 0});          // binary data
-    M.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Dword, {}, 0});      // a number, not text
+    M.Registry.Put(sSettingsKey, "Ventana", RegValue{RegKind::Other, {}, 0});      // binary data
+    M.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Dword, {}, 0}); // a number, not text
     const std::string sLongFilter(5000, 'x');
     Store("Filtros", sLongFilter + "|Ελληνικά");
     Form.Form_Load();
@@ -178,12 +177,12 @@ TEST(Registry2, ReadsTextsAndNumbersAndWritesKeepingTheType)
 
 TEST(SettingsValues, CheckBoxesAndFlagsReadOnlyWhatTheyMean)
 {
-    const std::pair<const char*, int> checks[] = {{"0", 0}, {"1", 1}, {" 1 ", 1}, {"2", 9}, {"-1", 9},
-                                                   {"", 9},  {"1x", 9}, {"99999999999", 9}};
+    const std::pair<const char*, int> checks[] = {{"0", 0},  {"1", 1}, {" 1 ", 1}, {"2", 9},
+                                                  {"-1", 9}, {"", 9},  {"1x", 9},  {"99999999999", 9}};
     for (const auto& [sText, nValue] : checks)
         EXPECT_EQ(CheckBoxValue(sText, 9), nValue) << sText;
-    const std::pair<const char*, bool> flags[] = {{"1", true},     {"0", false}, {"True", true}, {"FALSE", false},
-                                                   {"-1", true},    {"yes", true}, {"", true}};
+    const std::pair<const char*, bool> flags[] = {{"1", true},  {"0", false},  {"True", true}, {"FALSE", false},
+                                                  {"-1", true}, {"yes", true}, {"", true}};
     for (const auto& [sText, bValue] : flags)
         EXPECT_EQ(FlagValue(sText, true), bValue) << sText;
     EXPECT_FALSE(FlagValue("maybe", false));
