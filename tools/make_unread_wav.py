@@ -14,9 +14,10 @@ import wave
 RATE = 22050
 PEAK = 0.55  # of full scale: a notification, not an alarm; the sum of both notes stays well below 1
 
-# (start in s, frequency in Hz, length in s, loudness): E6 then B6, the second ringing out.
-NOTES = ((0.00, 1318.51, 0.30, 1.00),
-         (0.14, 1975.53, 0.38, 0.80))
+# (start in s, frequency in Hz, length in s, loudness): E5 then B5, the second ringing out; the partial an
+# octave up keeps it bright without being shrill.
+NOTES = ((0.00, 659.26, 0.30, 1.00),
+         (0.14, 987.77, 0.38, 0.85))
 LENGTH = 0.52
 ATTACK = 0.008  # long enough to avoid a click, short enough to sound struck
 RELEASE = 0.03  # every note ends at zero, so the file does not end in a click either

@@ -10,15 +10,18 @@ and down once and prints how long each step took.
 
 import argparse
 import atexit
+import re
 import fcntl
 import json
 import os
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
+import zlib
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -87,6 +90,14 @@ def find_probe():
         if path.is_file():
             return path.resolve()
     raise EnvError("qvprobe.exe not found (looked at: " + ", ".join(str(p) for p in candidates) + ")")
+
+
+def find_helper(name):
+    """Another test program built with qvprobe.exe and kept beside it (qvbrowser.exe, qvtray.exe)."""
+    path = find_probe().parent / name
+    if not path.is_file():
+        raise EnvError(f"{name} not found beside qvprobe.exe ({path})")
+    return path
 
 
 def wine_version():
@@ -309,6 +320,164 @@ def clean_stale_runs(runs):
 
 
 # ---------------------------------------------------------------------------------------------------------------
+# Reading screenshots and explorer's balloon log
+
+
+class Picture:
+    """A decoded screenshot: pixel(x, y) gives (r, g, b)."""
+
+    def __init__(self, width, height, rows, channels, palette):
+        self.width = width
+        self.height = height
+        self._rows = rows
+        self._channels = channels
+        self._palette = palette
+
+    def pixel(self, x, y):
+        row = self._rows[y]
+        if self._palette is not None:
+            return self._palette[row[x]]
+        at = x * self._channels
+        if self._channels < 3:
+            return (row[at],) * 3
+        return tuple(row[at:at + 3])
+
+    def pixels(self, box):
+        """(x, y, (r, g, b)) for every pixel of box = (left, top, right, bottom), right and bottom excluded."""
+        left, top, right, bottom = box
+        for y in range(max(0, top), min(self.height, bottom)):
+            for x in range(max(0, left), min(self.width, right)):
+                yield x, y, self.pixel(x, y)
+
+
+def read_png(path):
+    """Decodes the PNG files ImageMagick's `import` writes (8-bit grey, RGB, RGBA or palette, not interlaced);
+    the standard library has no image reader, and a test needs only a few pixels."""
+    data = Path(path).read_bytes()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise EnvError(f"{path} is not a PNG file")
+    at, compressed, palette, header = 8, b"", None, None
+    while at + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body) - 2, 3)]
+        elif kind == b"IDAT":
+            compressed += body
+        elif kind == b"IEND":
+            break
+        at += 12 + length
+    if header is None:
+        raise EnvError(f"{path} has no PNG header")
+    width, height, depth, color, _, _, interlace = header
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}.get(color)
+    if channels is None or depth != 8 or interlace:
+        raise EnvError(f"{path}: PNG colour type {color}, depth {depth}, interlace {interlace} not supported")
+    if color != 3:
+        palette = None
+    stride = width * channels
+    raw = zlib.decompress(compressed)
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        start = y * (stride + 1)
+        kind = raw[start]
+        line = bytearray(raw[start + 1:start + 1 + stride])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            corner = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                guess = left + up - corner
+                distances = (abs(guess - left), abs(guess - up), abs(guess - corner))
+                nearest = left if distances[0] <= distances[1] and distances[0] <= distances[2] else \
+                    up if distances[1] <= distances[2] else corner
+                line[i] = (line[i] + nearest) & 255
+        rows.append(line)
+        previous = line
+    return Picture(width, height, rows, channels, palette)
+
+
+_WINE_STRING = r'L"((?:[^"\\]|\\.)*)"(\.\.\.)?'
+_TRACE = re.compile(r"^(?P<time>\d+\.\d+):(?P<thread>[0-9a-fA-F]+):trace:tooltips:(?P<rest>.*)$")
+_SET_TITLE = re.compile(r"TOOLTIPS_SetTitleT hwnd = (?P<hwnd>[0-9A-Fa-f]+), title = " + _WINE_STRING)
+_SHOW_PRE = re.compile(r"TOOLTIPS_Show Show tooltip pre \d+, (?P<hwnd>[0-9A-Fa-f]+)")
+_SHOW = re.compile(r"TOOLTIPS_Show Show tooltip \d+, " + _WINE_STRING + r", size")
+
+
+def decode_wine_string(escaped):
+    """The text of a Wine trace string (debugstr_w): \\n \\r \\t \\" \\\\ and \\XXXX for every other unit
+    outside printable ASCII. Lone surrogates stay in the result, so a test can find them."""
+    units = []
+    i = 0
+    while i < len(escaped):
+        c = escaped[i]
+        if c != "\\":
+            units.append(ord(c))
+            i += 1
+            continue
+        following = escaped[i + 1:i + 2]
+        if following in ("n", "r", "t", '"', "\\"):
+            units.append(ord({"n": "\n", "r": "\r", "t": "\t"}.get(following, following)))
+            i += 2
+        else:
+            units.append(int(escaped[i + 1:i + 5], 16))
+            i += 5
+    return b"".join(struct.pack("<H", u) for u in units).decode("utf-16-le", errors="surrogatepass")
+
+
+class Balloon:
+    def __init__(self, seconds, hwnd, title, text, title_cut, text_cut):
+        self.seconds = seconds  # Wine's own clock, for order and gaps only
+        self.hwnd = hwnd
+        self.title = title
+        self.text = text
+        # Wine's tracing writes at most about 290 characters of a string and marks the rest "...".
+        self.title_cut = title_cut
+        self.text_cut = text_cut
+
+    def __repr__(self):
+        return f"Balloon({self.title!r}, {self.text!r}{', cut in the log' if self.text_cut else ''})"
+
+
+def balloons_in_log(path):
+    """Every balloon an explorer started with WINEDEBUG=+tooltips,+timestamp showed: a tooltip that got a title
+    (icon tooltips never do) and was then shown with its text."""
+    try:
+        lines = Path(path).read_text(encoding="ascii", errors="replace").splitlines()
+    except OSError:
+        return []
+    titles, current, found = {}, {}, []
+    for line in lines:
+        trace = _TRACE.match(line)
+        if not trace:
+            continue
+        rest, thread = trace.group("rest"), trace.group("thread")
+        match = _SET_TITLE.match(rest)
+        if match:
+            titles[match.group("hwnd").lower()] = (decode_wine_string(match.group(2)), bool(match.group(3)))
+            continue
+        match = _SHOW_PRE.match(rest)
+        if match:
+            current[thread] = match.group("hwnd").lower()
+            continue
+        match = _SHOW.match(rest)
+        if match and current.get(thread) in titles:
+            hwnd = current[thread]
+            title, title_cut = titles.pop(hwnd)
+            found.append(Balloon(float(trace.group("time")), hwnd, title, decode_wine_string(match.group(1)),
+                                 title_cut, bool(match.group(2))))
+    return found
+
+
+# ---------------------------------------------------------------------------------------------------------------
 # One test's environment
 
 
@@ -361,6 +530,7 @@ class WineEnv:
         self._processes = []
         self._server = None
         self._server_log = None
+        self.server_port = None
         self._log_count = 0
         self._probe = None
         self._closed = False
@@ -569,10 +739,28 @@ class WineEnv:
         path.write_bytes(picture)
         return path
 
+    def xdotool(self, *args, timeout=10):
+        """Runs xdotool on this test's X server (mouse clicks a window cannot be sent); returns its output."""
+        result = subprocess.run([tool("xdotool"), *map(str, args)], capture_output=True, text=True, timeout=timeout,
+                                env={**os.environ, "DISPLAY": f":{self.display}"})
+        if result.returncode != 0:
+            raise EnvError(f"xdotool {' '.join(map(str, args))} failed ({result.returncode}): {result.stderr}")
+        return result.stdout
+
+    def explorer_log(self):
+        """The log of the desktop's explorer: the first program every environment starts."""
+        logs = sorted(self.artifacts.glob("*-explorer.log"))
+        return logs[0] if logs else self.artifacts / "01-explorer.log"
+
+    def balloons(self):
+        """The balloons shown so far; needs explorer_debug with +tooltips,+timestamp."""
+        return balloons_in_log(self.explorer_log())
+
     # -- the fake server
 
-    def start_fake_server(self, scenario=None):
-        """Starts tests/fakezimbra on 127.0.0.1 with a request log in this test's artifacts; returns the port."""
+    def start_fake_server(self, scenario=None, lifetime=None):
+        """Starts tests/fakezimbra on 127.0.0.1 with a request log in this test's artifacts; returns the port.
+        lifetime bounds the server in seconds (fakeserver_ctl's default when None)."""
         if self._server is not None:
             raise EnvError("the fake server already runs")
         if str(FAKEZIMBRA_DIR) not in sys.path:
@@ -583,9 +771,18 @@ class WineEnv:
             raise EnvError(f"tests/fakezimbra/fakeserver_ctl.py cannot be imported: {error}") from None
         self._server_log = self.artifacts / "server-requests.jsonl"
         self._server_log.unlink(missing_ok=True)
-        self._server, port = fakeserver_ctl.start(scenario=scenario, log=str(self._server_log))
+        options = {} if lifetime is None else {"lifetime": lifetime}
+        self._server, port = fakeserver_ctl.start(scenario=scenario, log=str(self._server_log), **options)
+        self.server_port = port
         self._save_run_info()
         return port
+
+    def server_control(self, name, payload=None):
+        """A control request to the running fake server (deliver, delete, state ...); returns its JSON answer."""
+        if self._server is None:
+            raise EnvError("the fake server does not run")
+        import fakeserver_ctl
+        return fakeserver_ctl.control(self.server_port, name, payload)
 
     def server_requests(self):
         """The fake server's requests so far, each a dict with at least "method", "path" and "body"."""

@@ -2,6 +2,10 @@
 // Exit codes: 0 success, 1 not found or false, 2 usage error. Each command prints one short line (the text
 // commands print what they read).
 #include <windows.h>
+// The other Windows headers need the types of windows.h.
+#include <psapi.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 #include <string>
@@ -43,6 +47,10 @@ int Usage()
           L"       qvprobe send-copydata CLASS TITLE CODE [TEXT]\n"
           L"       qvprobe click CLASS TITLE BUTTONTEXT\n"
           L"       qvprobe msgbox-text | msgbox-click BUTTONTEXT\n"
+          L"       qvprobe windows [CLASS] | rect CLASS TITLE | wait-any-visible CLASS SECONDS\n"
+          L"       qvprobe visible-texts CLASS | broadcast-registered MESSAGENAME\n"
+          L"       qvprobe memory EXE-NAME\n"
+          L"       qvprobe kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
           L"CLASS or TITLE \"-\" matches any; numbers are decimal or 0x hex.");
     return nExitUsage;
 }
@@ -493,6 +501,223 @@ int CmdMsgBoxClick(const wchar_t* pButton)
     return ClickIn(hBox, pButton);
 }
 
+std::wstring RectText(const RECT& rc)
+{
+    wchar_t sBuf[96];
+    std::swprintf(sBuf, 96, L"%ld,%ld,%ld,%ld", rc.left, rc.top, rc.right, rc.bottom);
+    return sBuf;
+}
+
+// One line a top-level window: handle, class, title, visible or hidden, and its screen rectangle
+// (left,top,right,bottom), for a test to see what is on the desktop.
+int CmdWindows(int nArgs, wchar_t** argv)
+{
+    const wchar_t* pClass = nArgs > 0 ? argv[0] : L"-";
+    std::wstring sOut;
+    for (HWND hWnd : FindAllTop(pClass, L"-"))
+    {
+        RECT rc{};
+        ::GetWindowRect(hWnd, &rc);
+        sOut += Hex(hWnd) + L"\t" + ClassOf(hWnd) + L"\t" + OneLine(TextOf(hWnd)) + L"\t" +
+                (::IsWindowVisible(hWnd) ? L"visible" : L"hidden") + L"\t" + RectText(rc) + L"\n";
+    }
+    if (sOut.empty())
+    {
+        Print(L"none");
+        return nExitNo;
+    }
+    sOut.pop_back();
+    Print(sOut);
+    return nExitOk;
+}
+
+int CmdRect(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    RECT rc{};
+    ::GetWindowRect(hWnd, &rc);
+    Print(RectText(rc));
+    return nExitOk;
+}
+
+// Any visible top-level window of the class (several may exist, some hidden: menus, tooltips).
+int CmdWaitAnyVisible(wchar_t** argv)
+{
+    double dSeconds = 0;
+    if (!ParseSeconds(argv[1], dSeconds))
+        return Usage();
+    return Poll(
+        dSeconds,
+        [&](std::wstring& sFound) {
+            for (HWND hWnd : FindAllTop(argv[0], L"-"))
+            {
+                if (!::IsWindowVisible(hWnd))
+                    continue;
+                RECT rc{};
+                ::GetWindowRect(hWnd, &rc);
+                sFound = Hex(hWnd) + L" " + RectText(rc);
+                return true;
+            }
+            return false;
+        },
+        L"no visible window");
+}
+
+// The text of every visible top-level window of the class, one a line after its handle and a tab, with each
+// UTF-16 unit outside printable ASCII written \uXXXX: a test sees exactly what the window holds, a lone
+// surrogate included.
+int CmdVisibleTexts(const wchar_t* pClass)
+{
+    std::wstring sOut;
+    for (HWND hWnd : FindAllTop(pClass, L"-"))
+    {
+        if (!::IsWindowVisible(hWnd))
+            continue;
+        sOut += Hex(hWnd) + L"\t";
+        for (wchar_t c : TextOf(hWnd))
+        {
+            if (c >= 0x20 && c < 0x7F && c != L'\\')
+            {
+                sOut += c;
+                continue;
+            }
+            wchar_t sUnit[8];
+            std::swprintf(sUnit, 8, L"\\u%04x", static_cast<unsigned>(c));
+            sOut += sUnit;
+        }
+        sOut += L"\n";
+    }
+    if (sOut.empty())
+    {
+        Print(L"none");
+        return nExitNo;
+    }
+    sOut.pop_back();
+    Print(sOut);
+    return nExitOk;
+}
+
+// What the shell does when it (re)starts: a registered message posted to every top-level window.
+int CmdBroadcastRegistered(const wchar_t* pName)
+{
+    const UINT nMsg = ::RegisterWindowMessageW(pName);
+    if (nMsg == 0 || !::PostMessageW(HWND_BROADCAST, nMsg, 0, 0))
+    {
+        Print(L"broadcast failed, error " + std::to_wstring(::GetLastError()));
+        return nExitNo;
+    }
+    wchar_t sBuf[32];
+    std::swprintf(sBuf, 32, L"0x%04x", nMsg);
+    Print(L"broadcast " + std::wstring(sBuf));
+    return nExitOk;
+}
+
+// The memory figures of every process with that file name, one line each, read from outside as a task
+// manager does. Under Wine PrivateUsage of another process reads 0; PagefileUsage is the same figure.
+int CmdMemory(const wchar_t* pExeName)
+{
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE)
+    {
+        Print(L"no process snapshot, error " + std::to_wstring(::GetLastError()));
+        return nExitNo;
+    }
+    std::wstring sOut;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL bMore = ::Process32FirstW(hSnapshot, &entry); bMore; bMore = ::Process32NextW(hSnapshot, &entry))
+    {
+        if (::lstrcmpiW(entry.szExeFile, pExeName) != 0)
+            continue;
+        HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID);
+        if (!hProcess)
+        {
+            sOut += L"pid " + std::to_wstring(entry.th32ProcessID) + L" not opened, error " +
+                    std::to_wstring(::GetLastError()) + L"\n";
+            continue;
+        }
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof counters;
+        if (::GetProcessMemoryInfo(hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        {
+            sOut += L"pid " + std::to_wstring(entry.th32ProcessID) + L" pagefile " +
+                    std::to_wstring(counters.PagefileUsage) + L" workingset " +
+                    std::to_wstring(counters.WorkingSetSize) + L" peakworkingset " +
+                    std::to_wstring(counters.PeakWorkingSetSize) + L" private " +
+                    std::to_wstring(counters.PrivateUsage) + L"\n";
+        }
+        else
+        {
+            sOut += L"pid " + std::to_wstring(entry.th32ProcessID) + L" no counters, error " +
+                    std::to_wstring(::GetLastError()) + L"\n";
+        }
+        ::CloseHandle(hProcess);
+    }
+    ::CloseHandle(hSnapshot);
+    if (sOut.empty())
+    {
+        Print(L"no process " + std::wstring(pExeName));
+        return nExitNo;
+    }
+    sOut.pop_back();
+    Print(sOut);
+    return nExitOk;
+}
+
+// Ends the process that owns the window, as a crash would: the shell's restart is tested this way.
+int CmdKillOwner(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    DWORD nPid = 0;
+    ::GetWindowThreadProcessId(hWnd, &nPid);
+    HANDLE hProcess = nPid ? ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, nPid) : nullptr;
+    if (!hProcess)
+    {
+        Print(L"process " + std::to_wstring(nPid) + L" not opened, error " + std::to_wstring(::GetLastError()));
+        return nExitNo;
+    }
+    const bool bEnded = ::TerminateProcess(hProcess, 1) && ::WaitForSingleObject(hProcess, 10000) == WAIT_OBJECT_0;
+    ::CloseHandle(hProcess);
+    Print((bEnded ? L"ended pid " : L"could not end pid ") + std::to_wstring(nPid));
+    return bEnded ? nExitOk : nExitNo;
+}
+
+// Makes the shell forget one icon of the window, as a restarted shell has forgotten every icon; the
+// shell identifies an icon by its window and id only.
+int CmdTrayDelete(wchar_t** argv)
+{
+    unsigned long long nId = 0;
+    if (!ParseNumber(argv[2], nId))
+        return Usage();
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+    {
+        Print(L"not found");
+        return nExitNo;
+    }
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hWnd;
+    data.uID = static_cast<UINT>(nId);
+    if (!::Shell_NotifyIconW(NIM_DELETE, &data))
+    {
+        Print(L"the shell refused to delete icon " + std::to_wstring(nId) + L" of " + Hex(hWnd));
+        return nExitNo;
+    }
+    Print(L"deleted icon " + std::to_wstring(nId) + L" of " + Hex(hWnd));
+    return nExitOk;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -532,5 +757,21 @@ int wmain(int argc, wchar_t** argv)
         return CmdMsgBoxText();
     if (sCmd == L"msgbox-click" && nArgs == 1)
         return CmdMsgBoxClick(pArgs[0]);
+    if (sCmd == L"windows" && nArgs <= 1)
+        return CmdWindows(nArgs, pArgs);
+    if (sCmd == L"rect" && nArgs == 2)
+        return CmdRect(pArgs);
+    if (sCmd == L"wait-any-visible" && nArgs == 2)
+        return CmdWaitAnyVisible(pArgs);
+    if (sCmd == L"visible-texts" && nArgs == 1)
+        return CmdVisibleTexts(pArgs[0]);
+    if (sCmd == L"broadcast-registered" && nArgs == 1)
+        return CmdBroadcastRegistered(pArgs[0]);
+    if (sCmd == L"tray-delete" && nArgs == 3)
+        return CmdTrayDelete(pArgs);
+    if (sCmd == L"kill-owner" && nArgs == 2)
+        return CmdKillOwner(pArgs);
+    if (sCmd == L"memory" && nArgs == 1)
+        return CmdMemory(pArgs[0]);
     return Usage();
 }

@@ -1,0 +1,611 @@
+"""End-to-end tests of the tray: Quorvel.exe under Wine with an explorer that logs its balloons, against the fake
+server holding mail.
+
+What is checked: the balloon and the new-mail icon at start-up and after a delivered message, a click on the
+balloon opening the web mail through a stand-in browser, the icon coming back when the shell announces itself
+again, the chime not delaying the next check, and a long subject cut without breaking a character.
+
+QUORVEL_WIN64_DIR names the Windows build folder (Quorvel.exe, unread.wav, tests/e2e/probe/*.exe). Every wait is
+bounded by BOUND seconds; the time each wait took is printed, but only bounds are asserted.
+"""
+
+import functools
+import http.client
+import json
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import wineenv  # noqa: E402
+
+BOUND = 20.0
+SETTINGS_KEY = "HKCU\\Software\\Quorvel\\Settings"
+TRAY_WINDOW = ("STATIC", "QuorvelTrayIconWnd")
+WM_COMMAND = 0x0111
+WM_CANCELMODE = 0x001F
+CMD_EXIT = 106
+TRAY_CALLBACK = 0x0882  # the icon's callback message, uID 1
+ICON_ID = 1
+WM_RBUTTONUP = 0x0205
+NIN_BALLOONUSERCLICK = 0x0405
+
+UNREAD_TITLE = "You have unread e-mail messages"
+SENDER = "Bob Example <bob@example.com>"
+POLLING_SECONDS = 2
+# tools/make_icon.py draws a blue disc normally and an orange one for new mail (as RGB here).
+NORMAL_DISC = (30, 120, 200)
+NEW_MAIL_DISC = (240, 120, 20)
+COLOUR_TOLERANCE = 24
+ICON_MIN_PIXELS = 20  # a 16-pixel disc shows about 90 pixels of its colour around the envelope
+# The notification area: the right end of the taskbar, left of which Wine puts the task buttons.
+NOTIFICATION_AREA_WIDTH = 200
+# Whole UTF-16 units a balloon's text can hold (NOTIFYICONDATAW.szInfo, its terminator excluded).
+BALLOON_TEXT_UNITS = 255
+BROWSER_KEYS = ("HKCU\\Software\\Classes\\http\\shell\\open\\command",
+                # Wine 8 reads the machine's classes only; Windows would take the user's first.
+                "HKLM\\Software\\Classes\\http\\shell\\open\\command")
+
+EXE = None
+WAV = None
+TIMES = []
+
+
+def setUpModule():
+    global EXE, WAV
+    build = wineenv.win64_dir()
+    if build is None:
+        sys.exit("test_tray: QUORVEL_WIN64_DIR is not set; it must name the Windows build folder "
+                 "that holds Quorvel.exe (the test command builds it first)")
+    EXE = build / "Quorvel.exe"
+    WAV = build / "unread.wav"
+    for path in (EXE, WAV):
+        if not path.is_file():
+            sys.exit(f"test_tray: {path} does not exist; build the Windows target first")
+    missing = wineenv.missing_tools()
+    if missing:
+        sys.exit(f"test_tray: missing {', '.join(missing)}; scripts/install-deps.sh installs them")
+    try:
+        wineenv.find_probe()
+        wineenv.find_helper("qvbrowser.exe")
+    except wineenv.EnvError as error:
+        sys.exit(f"test_tray: {error}")
+
+
+def tearDownModule():
+    if TIMES:
+        print(f"\nwaits (bound {BOUND:.0f} s each unless stated):", file=sys.stderr)
+        case_width = max(len(case) for case, _, _ in TIMES)
+        what_width = max(len(what) for _, what, _ in TIMES)
+        for case, what, seconds in TIMES:
+            print(f"  {case:<{case_width}}  {what:<{what_width}}  {seconds:6.2f} s", file=sys.stderr)
+
+
+def screenshot_on_failure(test):
+    """Keeps a picture of the desktop as it was when a check failed."""
+
+    @functools.wraps(test)
+    def wrapper(self):
+        try:
+            test(self)
+        except BaseException:
+            try:
+                self.env.screenshot(self.env.artifacts / "failure.png")
+            except Exception as error:  # the failure itself matters more than its picture
+                print(f"no failure screenshot: {error}", file=sys.stderr)
+            raise
+
+    return wrapper
+
+
+def near(colour, reference, tolerance=COLOUR_TOLERANCE):
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, reference))
+
+
+def parse_rect(text):
+    """A rectangle as qvprobe prints it: left,top,right,bottom."""
+    return tuple(int(v) for v in text.split(","))
+
+
+def decode_units(escaped):
+    """qvprobe visible-texts: \\uXXXX for every UTF-16 unit outside printable ASCII. Lone surrogates stay."""
+    units = []
+    i = 0
+    while i < len(escaped):
+        if escaped.startswith("\\u", i):
+            units.append(int(escaped[i + 2:i + 6], 16))
+            i += 6
+        else:
+            units.append(ord(escaped[i]))
+            i += 1
+    return units
+
+
+def utf16_units(text):
+    raw = text.encode("utf-16-le", errors="surrogatepass")
+    return [int.from_bytes(raw[i:i + 2], "little") for i in range(0, len(raw), 2)]
+
+
+def long_subject(prefix_units, count=300):
+    """count characters of Greek, Arabic and emoji, arranged so that the balloon's last unit falls on the first
+    half of an emoji's surrogate pair: the worst place for a cut."""
+    pieces = ("Καλημέρα κόσμε ", "مرحبا بالعالم ", "😀🎉📬")
+    characters = []
+
+    def units():
+        return sum(2 if ord(c) > 0xFFFF else 1 for c in characters)
+
+    target = BALLOON_TEXT_UNITS - 1 - prefix_units  # index in the subject of the balloon's last unit
+    turn = 0
+    while units() < target - 20:
+        characters.extend(pieces[turn % 3])
+        turn += 1
+    while units() < target:
+        characters.append("λ")
+    characters.append("📨")
+    while len(characters) < count:
+        characters.extend(pieces[turn % 3])
+        turn += 1
+    return "".join(characters[:count])
+
+
+class RequestTimes:
+    """When each request reached the fake server, as seen by polling its log every 50 ms in the background."""
+
+    def __init__(self, env):
+        self.env = env
+        self.seen = {}
+        self.requests = {}
+        self._lock = threading.Lock()
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, name="request-times", daemon=True)
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.wait(0.05):
+            self.poll()
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join(timeout=5)
+
+    def poll(self):
+        """The requests so far by number (a copy)."""
+        with self._lock:
+            now = time.monotonic()
+            for request in self.env.server_requests():
+                number = request.get("n")
+                if number not in self.seen:
+                    self.seen[number] = now
+                    self.requests[number] = request
+            return dict(self.requests)
+
+    def wait(self, predicate, bound):
+        """Polls until predicate(requests by number) returns something true; returns (value, seconds)."""
+        started = time.monotonic()
+        while True:
+            value = predicate(self.poll())
+            elapsed = time.monotonic() - started
+            if value or elapsed >= bound:
+                return value, elapsed
+            time.sleep(0.05)
+
+
+def is_check(request):
+    """A check of a logged-in session: the answer's refresh or notify blocks are read from it."""
+    return request.get("method") == "POST" and "<session " in request.get("body", "")
+
+
+def acknowledged_seq(request):
+    """The notify sequence a check acknowledges, 0 before any notify block arrived."""
+    match = re.search(r'<session[^>]*\bseq="(\d+)"', request.get("body", ""))
+    return int(match.group(1)) if match else 0
+
+
+class TrayTestCase(unittest.TestCase):
+    """Each test gets its own prefix copy, a desktop whose explorer logs balloons, and the fake server."""
+
+    def setUp(self):
+        self.case = self.id().rsplit(".", 1)[-1].removeprefix("test_")
+        self.env = wineenv.WineEnv(self.case, explorer_debug="-all,+tooltips,+timestamp")
+        self.addCleanup(self.env.close)
+        self.env.start()
+        for step in ("copy", "explorer"):
+            self.record(f"environment: {step}", self.env.timings[step])
+        self.exe = self.env.install(EXE)
+        self.process = None
+        self.port = None
+        taskbar = self.probe("rect", "Shell_TrayWnd", "-")
+        self.assertTrue(taskbar.ok, f"no taskbar: {taskbar.out}")
+        self.taskbar = parse_rect(taskbar.out)
+
+    # -- helpers
+
+    def record(self, what, seconds):
+        TIMES.append((self.case, what, seconds))
+        print(f"[{self.case}] {what}: {seconds:.2f} s", file=sys.stderr, flush=True)
+
+    def probe(self, *args):
+        return self.env.probe(*args)
+
+    def start_with_mail(self, unread=0, settings=(), debug="-all"):
+        """Writes a scenario with unread messages in the Inbox and a short polling interval, starts the fake
+        server and Quorvel.exe signed in to it; returns when the tray window exists."""
+        scenario = {
+            "about": f"{unread} unread message(s) in the Inbox; a check every {POLLING_SECONDS} s",
+            "prefs": {"zimbraPrefMailPollingInterval": f"{POLLING_SECONDS}s"},
+            "mailbox": {"messages": [{"subject": f"Waiting {i + 1}", "from": SENDER, "folder": 2, "flags": "u"}
+                                     for i in range(unread)]},
+        }
+        path = self.env.artifacts / "scenario.json"
+        path.write_text(json.dumps(scenario, ensure_ascii=False, indent=2), encoding="utf-8")
+        self.port = self.env.start_fake_server(str(path))
+        self.env.reg_import([
+            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{self.port}"),
+            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
+            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
+            (SETTINGS_KEY, "Ventana", "REG_SZ", "0"),
+            *[(SETTINGS_KEY, name, "REG_SZ", value) for name, value in settings],
+        ])
+        self.clock = RequestTimes(self.env)
+        self.addCleanup(self.clock.stop)
+        self.process = self.env.spawn(self.exe, log_name="quorvel", debug=debug)
+        self.wait_probe("tray window appeared", "wait", *TRAY_WINDOW)
+
+    def wait_probe(self, what, command, *args, bound=BOUND):
+        """Runs a qvprobe wait command in short slices, so a program that died is reported at once."""
+        started = time.monotonic()
+        while True:
+            remaining = bound - (time.monotonic() - started)
+            result = self.probe(command, *args, f"{min(max(remaining, 0.0), 2.0):.2f}")
+            if result.ok:
+                self.record(what, time.monotonic() - started)
+                return result
+            self.assert_running(f"while waiting: {what}")
+            if remaining <= 2.0:
+                self.fail(f"{what}: not within {bound:.0f} s (qvprobe {command}: {result.out})")
+
+    def program_log_tail(self, lines=15):
+        logs = sorted(self.env.artifacts.glob("*-quorvel.log"))
+        if not logs:
+            return ""
+        tail = logs[0].read_text(errors="replace").splitlines()[-lines:]
+        return f"\n--- {logs[0]}:\n" + "\n".join(tail) if tail else ""
+
+    def assert_running(self, when):
+        code = self.process.poll() if self.process else None
+        self.assertIsNone(code, f"Quorvel.exe ended ({code}) {when}.{self.program_log_tail()}")
+
+    def wait_balloon(self, what, predicate=lambda balloon: True, after=0):
+        """The first balloon after the first `after` ones that predicate accepts."""
+        def found():
+            return next((b for b in self.env.balloons()[after:] if predicate(b)), None)
+
+        started = time.monotonic()
+        while True:
+            balloon = found()
+            elapsed = time.monotonic() - started
+            if balloon:
+                self.record(what, elapsed)
+                return balloon
+            self.assert_running(f"while waiting: {what}")
+            if elapsed >= BOUND:
+                self.fail(f"{what}: not within {BOUND:.0f} s; balloons in explorer's log: {self.env.balloons()}")
+            time.sleep(0.2)
+
+    def deliver(self, subject):
+        answer = self.env.server_control("deliver", {"subject": subject, "from": SENDER, "folder": 2, "flags": "u"})
+        self.assertIn("id", answer, f"deliver answered {answer}")
+        return answer["id"]
+
+    def notification_area(self):
+        left, top, right, bottom = self.taskbar
+        return (max(left, right - NOTIFICATION_AREA_WIDTH), top, right, bottom)
+
+    def icon_in(self, picture):
+        """Pixels of each disc colour in the notification area, and the middle of the new-mail or normal disc."""
+        counts = {"new mail": 0, "normal": 0}
+        spots = {"new mail": [], "normal": []}
+        for x, y, colour in picture.pixels(self.notification_area()):
+            for kind, reference in (("new mail", NEW_MAIL_DISC), ("normal", NORMAL_DISC)):
+                if near(colour, reference):
+                    counts[kind] += 1
+                    spots[kind].append((x, y))
+        middle = None
+        for kind in ("new mail", "normal"):
+            if counts[kind] >= ICON_MIN_PIXELS:
+                xs, ys = [x for x, _ in spots[kind]], [y for _, y in spots[kind]]
+                middle = ((min(xs) + max(xs)) // 2, (min(ys) + max(ys)) // 2)
+                break
+        return counts, middle
+
+    def wait_icon(self, what, expected, path):
+        """Takes pictures until the notification area shows the expected icon: "new mail", "normal" or None for
+        no icon at all; keeps the last picture at path and returns (counts, middle of the icon)."""
+        started = time.monotonic()
+        while True:
+            # No settling here: the next round takes another picture anyway.
+            self.env.screenshot(path, settle=0)
+            counts, middle = self.icon_in(wineenv.read_png(path))
+            if expected is None:
+                done = counts["new mail"] < ICON_MIN_PIXELS and counts["normal"] < ICON_MIN_PIXELS
+            else:
+                other = "normal" if expected == "new mail" else "new mail"
+                done = counts[expected] >= ICON_MIN_PIXELS and counts[other] < ICON_MIN_PIXELS
+            elapsed = time.monotonic() - started
+            if done:
+                self.record(what, elapsed)
+                return counts, middle
+            self.assert_running(f"while waiting: {what}")
+            if elapsed >= BOUND:
+                self.fail(f"{what}: not within {BOUND:.0f} s; disc pixels in the notification area "
+                          f"{self.notification_area()}: {counts} (see {path})")
+            time.sleep(0.3)
+
+    def wait_no_menu(self, what):
+        started = time.monotonic()
+        while self.probe("visible-texts", "#32768").ok:
+            if time.monotonic() - started >= BOUND:
+                self.fail(f"{what}: the tray menu is still open after {BOUND:.0f} s")
+            time.sleep(0.2)
+        self.record(what, time.monotonic() - started)
+
+    def exit_quorvel(self):
+        """The tray menu's Exit, as the menu sends it: the process must end with code 0."""
+        started = time.monotonic()
+        result = self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(CMD_EXIT), "0")
+        self.assertTrue(result.ok, f"posting Exit: {result.out}")
+        try:
+            code = self.process.wait(timeout=BOUND)
+        except subprocess.TimeoutExpired:
+            self.fail(f"Quorvel.exe still runs {BOUND:.0f} s after Exit")
+        self.record("Exit until the process ended", time.monotonic() - started)
+        self.assertEqual(code, 0, f"exit code after Exit.{self.program_log_tail()}")
+
+
+class TrayTest(TrayTestCase):
+
+    @screenshot_on_failure
+    def test_unread_inbox_at_start_shows_balloon_and_new_mail_icon(self):
+        before = self.env.artifacts / "tray_before_start.png"
+        counts, _ = self.icon_in(wineenv.read_png(self.env.screenshot(before, settle=0)))
+        self.assertLess(max(counts.values()), ICON_MIN_PIXELS, f"a disc in the empty notification area: {counts}")
+
+        self.start_with_mail(unread=2)
+        balloon = self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
+        self.assertEqual(balloon.text, "Inbox (2)", f"the start-up balloon: {balloon}")
+
+        shown = self.wait_probe("balloon window visible", "wait-any-visible", "tooltips_class32")
+        rect = parse_rect(shown.out.split()[1])
+        left, top, right, bottom = self.taskbar
+        self.assertTrue(rect[2] >= right - 60 and top - 80 <= rect[3] <= top + 5,
+                        f"the balloon {rect} is not by the notification area of the taskbar {self.taskbar}")
+        texts = self.probe("visible-texts", "tooltips_class32")
+        self.assertIn("Inbox (2)", texts.out, "the visible balloon's text")
+
+        picture_path = self.env.screenshot(wineenv.artifacts_dir() / "tray_new_mail.png")
+        shutil.copy2(picture_path, self.env.artifacts / "tray_new_mail.png")
+        picture = wineenv.read_png(picture_path)
+        counts, middle = self.icon_in(picture)
+        self.assertGreaterEqual(counts["new mail"], ICON_MIN_PIXELS, f"no new-mail disc in the tray: {counts}")
+        self.assertLess(counts["normal"], ICON_MIN_PIXELS, f"the normal disc still shows: {counts}")
+        print(f"[{self.case}] new-mail icon at {middle}, disc pixels {counts}", file=sys.stderr)
+
+        # The balloon is drawn: most of its rectangle differs from the desktop's background.
+        background = picture.pixel(5, 5)
+        box = (rect[0], rect[1], rect[2], min(rect[3], top))
+        area = [colour for _, _, colour in picture.pixels(box)]
+        drawn = sum(1 for colour in area if not near(colour, background, 8))
+        self.assertGreater(drawn, len(area) * 0.6, f"the balloon's area {box} looks like background")
+
+        self.assert_running("after announcing unread mail")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_delivered_message_is_announced_by_next_check(self):
+        self.start_with_mail(unread=0)
+        clock = self.clock
+        checked, seconds = clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        self.assertTrue(checked, f"no check within {BOUND:.0f} s: {[r.get('path') for r in clock.poll().values()]}")
+        self.record("first check after login", seconds)
+        self.wait_icon("normal icon shown", "normal", self.env.artifacts / "tray_normal.png")
+        self.assertEqual(self.env.balloons(), [], "a balloon with no unread mail")
+
+        subject = "Quarterly figures & plans"
+        last_before = max(clock.poll())
+        started = time.monotonic()
+        self.deliver(subject)
+        expected = f"From: {SENDER}\r\nSubject: {subject}"
+        balloon = self.wait_balloon("balloon of the delivered message", lambda b: b.title == UNREAD_TITLE)
+        self.assertEqual(balloon.text, expected)
+        self.record("delivery until its balloon (interval, check, Wine's delay)", time.monotonic() - started)
+
+        # The check that brought it is the one before the first that acknowledges a notify block.
+        acknowledging, _ = clock.wait(
+            lambda requests: min((n for n, r in requests.items() if acknowledged_seq(r) > 0), default=None), BOUND)
+        self.assertIsNotNone(acknowledging, "no check acknowledged the notify block")
+        self.assertLessEqual(acknowledging - 1, last_before + 1,
+                             f"the message came with request {acknowledging - 1}, not with the first check after "
+                             f"the delivery (request {last_before + 1})")
+
+        self.wait_icon("icon changed to new mail", "new mail", self.env.artifacts / "tray_after_delivery.png")
+        self.assert_running("after announcing a delivered message")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_balloon_click_opens_web_mail_signed_in(self):
+        record = self.env.artifacts / "browser.txt"
+        record.unlink(missing_ok=True)
+        browser = self.env.install(wineenv.find_helper("qvbrowser.exe"), folder="StandInBrowser")
+        command = f'"{browser}" "{wineenv.windows_path(record)}" "%1"'
+        self.env.reg_import([(key, "", "REG_SZ", command) for key in BROWSER_KEYS])
+
+        self.start_with_mail(unread=2)
+        self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
+        # Wine's explorer never relays the balloon's click: post what it would send.
+        result = self.probe("post", *TRAY_WINDOW, hex(TRAY_CALLBACK), str(ICON_ID), hex(NIN_BALLOONUSERCLICK))
+        self.assertTrue(result.ok, result.out)
+
+        lines, seconds = wineenv.wait_for(
+            lambda: record.is_file() and record.read_text(encoding="utf-8").splitlines(), BOUND)
+        self.assertTrue(lines, f"the stand-in browser was not started within {BOUND:.0f} s{self.program_log_tail()}")
+        self.record("balloon click until the browser ran", seconds)
+        self.assertEqual(len(lines), 1, f"one address expected: {lines}")
+        base = f"http://127.0.0.1:{self.port}"
+        match = re.fullmatch(re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"([0-9a-f_]+)" +
+                             re.escape(f"&redirectURL={base}/zimbra/mail"), lines[0])
+        self.assertIsNotNone(match, f"the opened address: {lines[0]}")
+        self.assertGreater(len(match.group(1)), 100, "the token is the session's, not a stub")
+
+        # The address must work as a browser would use it: the server takes the token once and redirects.
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            connection.request("GET", lines[0][len(base):])
+            answer = connection.getresponse()
+            answer.read()
+        finally:
+            connection.close()
+        self.assertEqual(answer.status, 302, "the server refused the pre-authentication address")
+        self.assertTrue((answer.getheader("Location") or "").endswith("/zimbra/mail"), answer.getheader("Location"))
+
+        self.assert_running("after opening the web mail")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_shell_restart_brings_icon_back_with_its_callback(self):
+        """Wine 8 cannot give a running desktop a new explorer (the new one dies on the old desktop's X window)
+        and its explorer never broadcasts "TaskbarCreated"; so the shell's restart is made of its two halves:
+        the shell forgets the icon, then the test announces the shell as a restarted one does."""
+        self.start_with_mail(unread=2)
+        self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
+        self.wait_icon("new-mail icon shown", "new mail", self.env.artifacts / "tray_before_restart.png")
+        shown = len(self.env.balloons())
+
+        result = self.probe("tray-delete", *TRAY_WINDOW, str(ICON_ID))
+        self.assertTrue(result.ok, result.out)
+        self.wait_icon("icon gone from the forgetful shell", None, self.env.artifacts / "tray_forgotten.png")
+
+        result = self.probe("broadcast-registered", "TaskbarCreated")
+        self.assertTrue(result.ok, result.out)
+        _, middle = self.wait_icon("icon back, still new mail, after TaskbarCreated", "new mail",
+                                   self.env.artifacts / "tray_after_restart.png")
+
+        # A real right-click: the shell sends the callback message the icon was added again with.
+        self.env.xdotool("mousemove", middle[0], middle[1], "click", "3")
+        self.wait_probe("tray menu opened by a right-click on the icon", "wait-any-visible", "#32768")
+        self.env.screenshot(self.env.artifacts / "tray_menu_after_restart.png")
+        self.probe("post", *TRAY_WINDOW, hex(WM_CANCELMODE), "0", "0")
+        self.wait_no_menu("tray menu closed")
+
+        result = self.probe("post", *TRAY_WINDOW, hex(TRAY_CALLBACK), str(ICON_ID), hex(WM_RBUTTONUP))
+        self.assertTrue(result.ok, result.out)
+        self.wait_probe("tray menu opened by the posted callback message", "wait-any-visible", "#32768")
+        self.probe("post", *TRAY_WINDOW, hex(WM_CANCELMODE), "0", "0")
+        self.wait_no_menu("tray menu closed again")
+
+        again = self.env.balloons()[shown:]
+        print(f"[{self.case}] balloons shown again after the restart: {again}", file=sys.stderr)
+        self.assert_running("after the shell's restart")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_program_survives_the_shell_ending(self):
+        self.start_with_mail(unread=0)
+        clock = self.clock
+        clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        result = self.probe("kill-owner", "Shell_TrayWnd", "-")
+        self.assertTrue(result.ok, f"ending the explorer: {result.out}")
+
+        last_before = max(clock.poll())
+        self.deliver("While the shell is away")
+        # The icon cannot be updated; the checks must go on regardless.
+        acknowledged, seconds = clock.wait(
+            lambda requests: [n for n, r in requests.items() if n > last_before and acknowledged_seq(r) > 0], BOUND)
+        self.assertTrue(acknowledged, f"no check took the new message within {BOUND:.0f} s without a shell")
+        self.record("check with the new message, no shell", seconds)
+        self.assert_running("after the shell ended")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_chime_does_not_delay_next_check(self):
+        shutil.copy2(WAV, self.env.prefix / "drive_c" / "Program Files" / "Quorvel" / "unread.wav")
+        # +winmm shows which file the chime was read from.
+        self.start_with_mail(unread=0, settings=[("Sonido", "1")], debug="-all,+winmm")
+        clock = self.clock
+        checks, _ = clock.wait(lambda requests: sum(1 for r in requests.values() if is_check(r)) >= 3 or None,
+                               BOUND)
+        self.assertTrue(checks, f"fewer than 3 checks within {BOUND:.0f} s")
+        quiet = sorted(n for n, r in clock.poll().items() if is_check(r))
+        usual = [clock.seen[b] - clock.seen[a] for a, b in zip(quiet, quiet[1:])]
+
+        self.deliver("Chime please")
+        balloon = self.wait_balloon("balloon of the delivered message", lambda b: b.title == UNREAD_TITLE)
+        self.assertTrue(balloon.text.endswith("Subject: Chime please"), balloon)
+        # The check that brought the message is followed by the first one that acknowledges it.
+        acknowledging, _ = clock.wait(
+            lambda requests: min((n for n, r in requests.items() if acknowledged_seq(r) > 0), default=None), BOUND)
+        self.assertIsNotNone(acknowledging, "no check acknowledged the notify block")
+        gap = clock.seen[acknowledging] - clock.seen[acknowledging - 1]
+        self.record(f"gap after the chimed check (usual {', '.join(f'{g:.2f}' for g in usual)} s)", gap)
+        # Generous, but below the 10 s of the retry after a failed check.
+        self.assertLess(gap, POLLING_SECONDS + 5, "the check after the chime came late")
+
+        log = "".join(p.read_text(errors="replace") for p in self.env.artifacts.glob("*-quorvel.log"))
+        played = [line for line in log.splitlines() if "proc_PlaySound SoundName=" in line]
+        print(f"[{self.case}] sounds played: {played}", file=sys.stderr)
+        if "trace:winmm" in log:  # tracing works: the chime must have been read from beside the exe
+            self.assertTrue(any("unread.wav" in line for line in played), f"unread.wav was not played: {played}")
+        self.assert_running("after the chime")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_long_subject_is_cut_cleanly(self):
+        self.start_with_mail(unread=0)
+        clock = self.clock
+        clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        head = f"From: {SENDER}\r\nSubject: "
+        subject = long_subject(len(utf16_units(head)))
+        self.assertEqual(len(subject), 300)
+        full = head + subject
+        units = utf16_units(full)
+        self.assertTrue(0xD800 <= units[BALLOON_TEXT_UNITS - 1] <= 0xDBFF,
+                        "the subject must put half a pair on the balloon's last unit")
+
+        self.deliver(subject)
+        balloon = self.wait_balloon("balloon of the long subject", lambda b: b.title == UNREAD_TITLE)
+        # Wine's tracing writes only the start of a long text: that part must match.
+        self.assertNotIn("\ufffd", balloon.text, balloon)
+        self.assertTrue(full.startswith(balloon.text), f"the balloon's text in the log: {balloon}")
+        if not balloon.text_cut:
+            shown = utf16_units(balloon.text)
+        else:
+            # The whole text, as the balloon window holds it.
+            texts = self.probe("visible-texts", "tooltips_class32")
+            lines = [line.split("\t", 1)[1] for line in texts.out.splitlines() if "\t" in line]
+            candidates = [decode_units(line) for line in lines if line.startswith("From: ")]
+            self.assertTrue(candidates, f"no visible balloon with the message: {texts.out}")
+            shown = candidates[0]
+        print(f"[{self.case}] balloon text: {len(shown)} units, ends "
+              f"{' '.join(f'{u:04x}' for u in shown[-4:])}", file=sys.stderr)
+        self.assertNotIn(0xFFFD, shown, "a replacement character in the balloon")
+        self.assertLessEqual(len(shown), BALLOON_TEXT_UNITS)
+        self.assertGreaterEqual(len(shown), BALLOON_TEXT_UNITS - 1, "cut shorter than it had to be")
+        self.assertEqual(shown, units[:len(shown)], "the balloon's text is not the start of the message's")
+        for i, unit in enumerate(shown):
+            if 0xD800 <= unit <= 0xDBFF:
+                self.assertTrue(i + 1 < len(shown) and 0xDC00 <= shown[i + 1] <= 0xDFFF,
+                                f"half a surrogate pair at unit {i} of {len(shown)}")
+            elif 0xDC00 <= unit <= 0xDFFF:
+                self.assertTrue(i > 0 and 0xD800 <= shown[i - 1] <= 0xDBFF, f"a lone low surrogate at unit {i}")
+        self.assert_running("after the long subject")
+        self.exit_quorvel()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
