@@ -32,10 +32,18 @@ bool frmMain::Comprobar(bool bPorTimer)
     const int64_t nNowUtc = P.Clock.NowUtcMs();
     const int64_t nBiasMs = static_cast<int64_t>(P.Clock.TimeZoneBiasMinutes()) * 60000;
     dEpochLocal = -nBiasMs;
-    sSessionElement = IsOldServer(sServerVersion) ? "sessionId" : "session";
+
+    const bool bOldServer = IsOldServer(sServerVersion);
+    sSessionElement = bOldServer ? "sessionId" : "session";
 
     std::string sEnvelope;
-    if (sAuthToken.empty())
+    if (sAuthToken.empty() && sPassword.empty())
+    {
+        // A rejected password was forgotten: logging in without one every few seconds would only count failed
+        // logins against the account, which a server may lock. The user's new password starts the checks again.
+        sLastError = Texts::sEnterRequiredFields;
+    }
+    else if (sAuthToken.empty())
     {
         sRequestSessionId.clear();
         sEnvelope = LoginEnvelope(Controls.txtUsuario, sPassword);
@@ -51,10 +59,10 @@ bool frmMain::Comprobar(bool bPorTimer)
         }
         sRequestSessionId = sSessionId;
         sEnvelope = SessionEnvelope({sAuthToken, sSessionElement, sSessionId, sNotifySeq, sChangeToken}, true,
-                                    CheckRequestBody(IsOldServer(sServerVersion), nStart, nStart + nWeekMs));
+                                    CheckRequestBody(bOldServer, nStart, nStart + nWeekMs));
     }
 
-    const std::string sAnswer = SendSoapRequest(sEnvelope);
+    const std::string sAnswer = sEnvelope.empty() ? std::string() : SendSoapRequest(sEnvelope);
     const bool bResult = !sAnswer.empty() && ProcessResponse(sAnswer);
     sRequestSessionId.clear();
 

@@ -47,6 +47,24 @@ TEST_F(CheckCycle, ATimerTickWhileTheWindowIsShownSendsNothing)
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 30000);
 }
 
+TEST_F(CheckCycle, AfterARejectedPasswordTheTimerSendsNoEmptyLogins)
+{
+    AnswerWith(FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
+    Form.CheckTimerProc();
+    EXPECT_EQ(Form.sPassword, "");
+    const size_t nSent = M.Soap.Requests.size();
+    for (int i = 0; i < 5; ++i)
+        Form.CheckTimerProc();
+    EXPECT_EQ(M.Soap.Requests.size(), nSent); // nothing more counts against the account
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
+    Form.txtPassword_Change("right one");
+    Form.CommitPassword();
+    AnswerWith(LoginAnswer("30s"), false);
+    Form.CheckTimerProc();
+    EXPECT_NE(M.Soap.Requests.back().sBody.find("<password>right one</password>"), std::string::npos);
+    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 30000);
+}
+
 TEST_F(CheckCycle, AFailureWithoutAReasonStillSaysSomething)
 {
     AnswerWith("<html>Sign in</html>");
