@@ -21,6 +21,10 @@ def setUpModule():
     test_startup.setUpModule()
 
 
+def tearDownModule():
+    test_startup.tearDownModule()
+
+
 class ShutdownTest(test_startup.QuorvelTestCase):
 
     def start_without_account(self):

@@ -5,7 +5,6 @@ QUORVEL_E2E_ARTIFACTS the folder for logs and screenshots. Every wait is bounded
 time each wait took is printed, but only the bound is asserted.
 """
 
-import functools
 import subprocess
 import sys
 import time
@@ -15,13 +14,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import wineenv  # noqa: E402
-
-BOUND = 20.0
-SETTINGS_KEY = "HKCU\\Software\\Quorvel\\Settings"
-TRAY_WINDOW = ("STATIC", "QuorvelTrayIconWnd")
-SETTINGS_WINDOW = ("QuorvelSettingsWnd", "Quorvel")
-WM_COMMAND = 0x0111
-CMD_EXIT = 106
+from e2ecase import (BOUND, CMD_EXIT, SETTINGS_KEY, SETTINGS_WINDOW, TRAY_WINDOW, WM_COMMAND,  # noqa: E402,F401
+                     E2ECase, report_times, require_build, screenshot_on_failure)
 
 DEFAULTS = {
     "ZimbraHost": "",
@@ -49,74 +43,16 @@ DEFAULT_CHECKS = {
     "NOTIFY...": False,
 }
 
-EXE = None
-TIMES = []
-
-
 def setUpModule():
-    global EXE
-    build = wineenv.win64_dir()
-    if build is None:
-        sys.exit("test_startup: QUORVEL_WIN64_DIR is not set; it must name the Windows build folder "
-                 "that holds Quorvel.exe (the test command builds it first)")
-    EXE = build / "Quorvel.exe"
-    if not EXE.is_file():
-        sys.exit(f"test_startup: {EXE} does not exist; build the Windows target first")
-    missing = wineenv.missing_tools()
-    if missing:
-        sys.exit(f"test_startup: missing {', '.join(missing)}; scripts/install-deps.sh installs them")
-    try:
-        wineenv.find_probe()
-    except wineenv.EnvError as error:
-        sys.exit(f"test_startup: {error}")
+    require_build("test_startup")
 
 
 def tearDownModule():
-    if TIMES:
-        print(f"\nwaits (bound {BOUND:.0f} s each):", file=sys.stderr)
-        case_width = max(len(case) for case, _, _ in TIMES)
-        what_width = max(len(what) for _, what, _ in TIMES)
-        for case, what, seconds in TIMES:
-            print(f"  {case:<{case_width}}  {what:<{what_width}}  {seconds:6.2f} s", file=sys.stderr)
+    report_times()
 
 
-def screenshot_on_failure(test):
-    """Keeps a picture of the desktop as it was when a check failed."""
-
-    @functools.wraps(test)
-    def wrapper(self):
-        try:
-            test(self)
-        except BaseException:
-            try:
-                self.env.screenshot(self.env.artifacts / "failure.png")
-            except Exception as error:  # the failure itself matters more than its picture
-                print(f"no failure screenshot: {error}", file=sys.stderr)
-            raise
-
-    return wrapper
-
-
-class QuorvelTestCase(unittest.TestCase):
-    """Each test gets its own prefix copy, desktop and, when it asks, fake server."""
-
-    def setUp(self):
-        self.case = self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        self.env = wineenv.WineEnv(self.case)
-        self.addCleanup(self.env.close)
-        self.env.start()
-        for step in ("copy", "explorer"):
-            self.record(f"environment: {step}", self.env.timings[step])
-        self.exe = self.env.install(EXE)
-
-    # -- helpers
-
-    def record(self, what, seconds):
-        TIMES.append((self.case, what, seconds))
-        print(f"[{self.case}] {what}: {seconds:.2f} s", file=sys.stderr, flush=True)
-
-    def probe(self, *args):
-        return self.env.probe(*args)
+class QuorvelTestCase(E2ECase):
+    """Start-up helpers: starting the program, waiting for its windows and settings, Exit."""
 
     def start_quorvel(self, *args):
         return self.env.spawn(self.exe, *args, log_name="quorvel")

@@ -23,6 +23,10 @@ def setUpModule():
     test_startup.setUpModule()
 
 
+def tearDownModule():
+    test_startup.tearDownModule()
+
+
 class TlsTest(test_startup.QuorvelTestCase):
 
     def start_tls_server(self):

@@ -9,7 +9,6 @@ QUORVEL_WIN64_DIR names the Windows build folder (Quorvel.exe, unread.wav, tests
 bounded by BOUND seconds; the time each wait took is printed, but only bounds are asserted.
 """
 
-import functools
 import http.client
 import json
 import re
@@ -24,13 +23,10 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import wineenv  # noqa: E402
+from e2ecase import (BOUND, CMD_EXIT, SETTINGS_KEY, TRAY_WINDOW, WM_COMMAND, E2ECase, report_times,  # noqa: E402
+                     require_build, screenshot_on_failure)
 
-BOUND = 20.0
-SETTINGS_KEY = "HKCU\\Software\\Quorvel\\Settings"
-TRAY_WINDOW = ("STATIC", "QuorvelTrayIconWnd")
-WM_COMMAND = 0x0111
 WM_CANCELMODE = 0x001F
-CMD_EXIT = 106
 TRAY_CALLBACK = 0x0882  # the icon's callback message, uID 1
 ICON_ID = 1
 WM_RBUTTONUP = 0x0205
@@ -52,56 +48,16 @@ BROWSER_KEYS = ("HKCU\\Software\\Classes\\http\\shell\\open\\command",
                 # Wine 8 reads the machine's classes only; Windows would take the user's first.
                 "HKLM\\Software\\Classes\\http\\shell\\open\\command")
 
-EXE = None
 WAV = None
-TIMES = []
 
 
 def setUpModule():
-    global EXE, WAV
-    build = wineenv.win64_dir()
-    if build is None:
-        sys.exit("test_tray: QUORVEL_WIN64_DIR is not set; it must name the Windows build folder "
-                 "that holds Quorvel.exe (the test command builds it first)")
-    EXE = build / "Quorvel.exe"
-    WAV = build / "unread.wav"
-    for path in (EXE, WAV):
-        if not path.is_file():
-            sys.exit(f"test_tray: {path} does not exist; build the Windows target first")
-    missing = wineenv.missing_tools()
-    if missing:
-        sys.exit(f"test_tray: missing {', '.join(missing)}; scripts/install-deps.sh installs them")
-    try:
-        wineenv.find_probe()
-        wineenv.find_helper("qvbrowser.exe")
-    except wineenv.EnvError as error:
-        sys.exit(f"test_tray: {error}")
+    global WAV
+    WAV = require_build("test_tray", files=("Quorvel.exe", "unread.wav"), helpers=("qvbrowser.exe",)) / "unread.wav"
 
 
 def tearDownModule():
-    if TIMES:
-        print(f"\nwaits (bound {BOUND:.0f} s each unless stated):", file=sys.stderr)
-        case_width = max(len(case) for case, _, _ in TIMES)
-        what_width = max(len(what) for _, what, _ in TIMES)
-        for case, what, seconds in TIMES:
-            print(f"  {case:<{case_width}}  {what:<{what_width}}  {seconds:6.2f} s", file=sys.stderr)
-
-
-def screenshot_on_failure(test):
-    """Keeps a picture of the desktop as it was when a check failed."""
-
-    @functools.wraps(test)
-    def wrapper(self):
-        try:
-            test(self)
-        except BaseException:
-            try:
-                self.env.screenshot(self.env.artifacts / "failure.png")
-            except Exception as error:  # the failure itself matters more than its picture
-                print(f"no failure screenshot: {error}", file=sys.stderr)
-            raise
-
-    return wrapper
+    report_times()
 
 
 def near(colour, reference, tolerance=COLOUR_TOLERANCE):
@@ -208,17 +164,13 @@ def acknowledged_seq(request):
     return int(match.group(1)) if match else 0
 
 
-class TrayTestCase(unittest.TestCase):
-    """Each test gets its own prefix copy, a desktop whose explorer logs balloons, and the fake server."""
+class TrayTestCase(E2ECase):
+    """A desktop whose explorer logs balloons, and the fake server."""
+
+    explorer_debug = "-all,+tooltips,+timestamp"
 
     def setUp(self):
-        self.case = self.id().rsplit(".", 1)[-1].removeprefix("test_")
-        self.env = wineenv.WineEnv(self.case, explorer_debug="-all,+tooltips,+timestamp")
-        self.addCleanup(self.env.close)
-        self.env.start()
-        for step in ("copy", "explorer"):
-            self.record(f"environment: {step}", self.env.timings[step])
-        self.exe = self.env.install(EXE)
+        super().setUp()
         self.process = None
         self.port = None
         taskbar = self.probe("rect", "Shell_TrayWnd", "-")
@@ -226,13 +178,6 @@ class TrayTestCase(unittest.TestCase):
         self.taskbar = parse_rect(taskbar.out)
 
     # -- helpers
-
-    def record(self, what, seconds):
-        TIMES.append((self.case, what, seconds))
-        print(f"[{self.case}] {what}: {seconds:.2f} s", file=sys.stderr, flush=True)
-
-    def probe(self, *args):
-        return self.env.probe(*args)
 
     def start_with_mail(self, unread=0, settings=(), debug="-all"):
         """Writes a scenario with unread messages in the Inbox and a short polling interval, starts the fake
