@@ -16,3 +16,7 @@ add_custom_command(OUTPUT "${quorvel_unread_wav}"
     VERBATIM)
 add_custom_target(quorvel_unread_wav DEPENDS "${quorvel_unread_wav}")
 add_dependencies(Quorvel quorvel_unread_wav)
+# Multi-configuration generators (Visual Studio) put the program one folder deeper.
+add_custom_command(TARGET Quorvel POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different "${quorvel_unread_wav}" "$<TARGET_FILE_DIR:Quorvel>/unread.wav"
+    VERBATIM)
