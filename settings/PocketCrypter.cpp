@@ -100,12 +100,13 @@ std::string StoredPassword(std::string_view sPassword, bool bWebmailLogin)
 {
     if (sPassword.empty())
         return {};
-    if (sPassword.size() > nMaxScrambled / 2)
-        return std::string(sPlainPrefix) + std::string(sPassword);
     // Characters outside the table, or leading "zero" digits, would come back as another password.
-    const std::string sScrambled = EncodePassword(sPassword, bWebmailLogin);
-    if (DecodePassword(sScrambled, bWebmailLogin) == sPassword)
-        return sScrambled;
+    if (sPassword.size() <= nMaxScrambled / 2)
+    {
+        std::string sScrambled = EncodePassword(sPassword, bWebmailLogin);
+        if (DecodePassword(sScrambled, bWebmailLogin) == sPassword)
+            return sScrambled;
+    }
     return std::string(sPlainPrefix) + std::string(sPassword);
 }
 
