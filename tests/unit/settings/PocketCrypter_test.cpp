@@ -87,6 +87,10 @@ TEST(PocketCrypter, ScramblesWhatItCanAndKeepsTheRestPlain)
     const std::string sLast = EncodeUtf8(std::u32string(1, DigitTable().back()));
     EXPECT_EQ(StoredPassword("x" + sLast, false), "text:x" + sLast);
     EXPECT_EQ(StoredPassword("", true), "");
+    // A very long password stays plain: scrambling costs the square of its length at every start.
+    const std::string sLong(600, 'a');
+    EXPECT_EQ(StoredPassword(sLong, true), "text:" + sLong);
+    EXPECT_EQ(RestoredPassword(StoredPassword(sLong, true), true), sLong);
 }
 
 TEST(PocketCrypter, RestoresStoredTextsOfEveryKind)
