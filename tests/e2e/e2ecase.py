@@ -8,6 +8,7 @@ wait took is printed, but only the bound is asserted.
 
 import functools
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -95,3 +96,24 @@ class E2ECase(unittest.TestCase):
 
     def probe(self, *args):
         return self.env.probe(*args)
+
+    def wait_probe(self, what, command, *args, process=None, bound=BOUND):
+        """Runs a qvprobe wait command in short slices, so a program that died is reported at once."""
+        started = time.monotonic()
+        while True:
+            remaining = bound - (time.monotonic() - started)
+            result = self.probe(command, *args, f"{min(max(remaining, 0.0), 2.0):.2f}")
+            if result.ok:
+                self.record(what, time.monotonic() - started)
+                return result
+            if process is not None and process.poll() is not None:
+                self.fail(f"{what}: Quorvel.exe ended ({process.returncode}) first.{self.program_log_tail()}")
+            if remaining <= 2.0:
+                self.fail(f"{what}: not within {bound:.0f} s (qvprobe {command}: {result.out})")
+
+    def program_log_tail(self, lines=15):
+        logs = sorted(self.env.artifacts.glob("*-quorvel.log"))
+        if not logs:
+            return ""
+        tail = logs[0].read_text(errors="replace").splitlines()[-lines:]
+        return f"\n--- {logs[0]}:\n" + "\n".join(tail) if tail else ""

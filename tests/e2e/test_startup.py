@@ -58,25 +58,7 @@ class QuorvelTestCase(E2ECase):
         return self.env.spawn(self.exe, *args, log_name="quorvel")
 
     def wait_window(self, what, command, window, process=None, bound=BOUND):
-        """Runs a qvprobe wait command in short slices, so a program that died is reported at once."""
-        started = time.monotonic()
-        while True:
-            remaining = bound - (time.monotonic() - started)
-            result = self.probe(command, *window, f"{min(max(remaining, 0.0), 2.0):.2f}")
-            if result.ok:
-                self.record(what, time.monotonic() - started)
-                return result
-            if process is not None and process.poll() is not None:
-                self.fail(f"{what}: Quorvel.exe ended ({process.returncode}) first.{self.program_log_tail()}")
-            if remaining <= 2.0:
-                self.fail(f"{what}: not within {bound:.0f} s (qvprobe {command}: {result.out})")
-
-    def program_log_tail(self, lines=15):
-        logs = sorted(self.env.artifacts.glob("*-quorvel.log"))
-        if not logs:
-            return ""
-        tail = logs[0].read_text(errors="replace").splitlines()[-lines:]
-        return f"\n--- {logs[0]}:\n" + "\n".join(tail) if tail else ""
+        return self.wait_probe(what, command, *window, process=process, bound=bound)
 
     def assert_running(self, process, what):
         code = process.poll()

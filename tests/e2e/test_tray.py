@@ -204,24 +204,7 @@ class TrayTestCase(E2ECase):
         self.wait_probe("tray window appeared", "wait", *TRAY_WINDOW)
 
     def wait_probe(self, what, command, *args, bound=BOUND):
-        """Runs a qvprobe wait command in short slices, so a program that died is reported at once."""
-        started = time.monotonic()
-        while True:
-            remaining = bound - (time.monotonic() - started)
-            result = self.probe(command, *args, f"{min(max(remaining, 0.0), 2.0):.2f}")
-            if result.ok:
-                self.record(what, time.monotonic() - started)
-                return result
-            self.assert_running(f"while waiting: {what}")
-            if remaining <= 2.0:
-                self.fail(f"{what}: not within {bound:.0f} s (qvprobe {command}: {result.out})")
-
-    def program_log_tail(self, lines=15):
-        logs = sorted(self.env.artifacts.glob("*-quorvel.log"))
-        if not logs:
-            return ""
-        tail = logs[0].read_text(errors="replace").splitlines()[-lines:]
-        return f"\n--- {logs[0]}:\n" + "\n".join(tail) if tail else ""
+        return super().wait_probe(what, command, *args, process=self.process, bound=bound)
 
     def assert_running(self, when):
         code = self.process.poll() if self.process else None
