@@ -176,6 +176,15 @@ HWND FindTop(const wchar_t* pClass, const wchar_t* pTitle)
     return ::FindWindowW(AnyOr(pClass), AnyOr(pTitle));
 }
 
+// The window of a command's CLASS TITLE arguments, or nullptr after saying so.
+HWND FindTopOrSay(wchar_t** argv)
+{
+    HWND hWnd = FindTop(argv[0], argv[1]);
+    if (!hWnd)
+        Print(L"not found");
+    return hWnd;
+}
+
 std::vector<HWND> FindAllTop(const wchar_t* pClass, const wchar_t* pTitle)
 {
     std::vector<HWND> Found;
@@ -268,12 +277,9 @@ int Poll(double dSeconds, Fn fnDone, const std::wstring& sWhat)
 
 int CmdFind(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     Print(Hex(hWnd));
     return nExitOk;
 }
@@ -322,12 +328,9 @@ int CmdWaitVisible(wchar_t** argv, bool bVisible)
 
 int CmdVisible(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     const bool bVisible = ::IsWindowVisible(hWnd) != FALSE;
     Print(bVisible ? L"visible" : L"hidden");
     return bVisible ? nExitOk : nExitNo;
@@ -338,12 +341,9 @@ int CmdMessage(wchar_t** argv, bool bSend)
     unsigned long long nMsg = 0, nWParam = 0, nLParam = 0;
     if (!ParseNumber(argv[2], nMsg) || !ParseNumber(argv[3], nWParam) || !ParseNumber(argv[4], nLParam))
         return Usage();
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     if (!bSend)
     {
         if (!::PostMessageW(hWnd, static_cast<UINT>(nMsg), static_cast<WPARAM>(nWParam), static_cast<LPARAM>(nLParam)))
@@ -372,12 +372,9 @@ int CmdSendCopyData(int argc, wchar_t** argv)
     unsigned long long nCode = 0;
     if (!ParseNumber(argv[2], nCode))
         return Usage();
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     std::string sBytes;
     COPYDATASTRUCT Data = {};
     Data.dwData = static_cast<ULONG_PTR>(nCode);
@@ -417,23 +414,17 @@ int ClickIn(HWND hParent, const wchar_t* pButton)
 
 int CmdClick(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     return ClickIn(hWnd, argv[2]);
 }
 
 int CmdText(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     Print(TextOf(hWnd));
     return nExitOk;
 }
@@ -441,12 +432,9 @@ int CmdText(wchar_t** argv)
 // One line a control: class, tab, text (line breaks as \n), tab, its state.
 int CmdChildTexts(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     std::wstring sOut;
     for (HWND hChild : Children(hWnd))
     {
@@ -533,12 +521,9 @@ int CmdWindows(int nArgs, wchar_t** argv)
 
 int CmdRect(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     RECT rc{};
     ::GetWindowRect(hWnd, &rc);
     Print(RectText(rc));
@@ -672,12 +657,9 @@ int CmdMemory(const wchar_t* pExeName)
 // Ends the process that owns the window, as a crash would: the shell's restart is tested this way.
 int CmdKillOwner(wchar_t** argv)
 {
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     DWORD nPid = 0;
     ::GetWindowThreadProcessId(hWnd, &nPid);
     HANDLE hProcess = nPid ? ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, nPid) : nullptr;
@@ -699,12 +681,9 @@ int CmdTrayDelete(wchar_t** argv)
     unsigned long long nId = 0;
     if (!ParseNumber(argv[2], nId))
         return Usage();
-    HWND hWnd = FindTop(argv[0], argv[1]);
+    HWND hWnd = FindTopOrSay(argv);
     if (!hWnd)
-    {
-        Print(L"not found");
         return nExitNo;
-    }
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = hWnd;
