@@ -176,6 +176,19 @@ HWND FindTop(const wchar_t* pClass, const wchar_t* pTitle)
     return ::FindWindowW(AnyOr(pClass), AnyOr(pTitle));
 }
 
+// Lines gathered with a line break after each: printed without the last one, or sNone when there are none.
+int PrintLines(std::wstring sOut, const std::wstring& sNone)
+{
+    if (sOut.empty())
+    {
+        Print(sNone);
+        return nExitNo;
+    }
+    sOut.pop_back();
+    Print(sOut);
+    return nExitOk;
+}
+
 // The window of a command's CLASS TITLE arguments, or nullptr after saying so.
 HWND FindTopOrSay(wchar_t** argv)
 {
@@ -509,14 +522,7 @@ int CmdWindows(int nArgs, wchar_t** argv)
         sOut += Hex(hWnd) + L"\t" + ClassOf(hWnd) + L"\t" + OneLine(TextOf(hWnd)) + L"\t" +
                 (::IsWindowVisible(hWnd) ? L"visible" : L"hidden") + L"\t" + RectText(rc) + L"\n";
     }
-    if (sOut.empty())
-    {
-        Print(L"none");
-        return nExitNo;
-    }
-    sOut.pop_back();
-    Print(sOut);
-    return nExitOk;
+    return PrintLines(sOut, L"none");
 }
 
 int CmdRect(wchar_t** argv)
@@ -577,14 +583,7 @@ int CmdVisibleTexts(const wchar_t* pClass)
         }
         sOut += L"\n";
     }
-    if (sOut.empty())
-    {
-        Print(L"none");
-        return nExitNo;
-    }
-    sOut.pop_back();
-    Print(sOut);
-    return nExitOk;
+    return PrintLines(sOut, L"none");
 }
 
 // What the shell does when it (re)starts: a registered message posted to every top-level window.
@@ -644,14 +643,7 @@ int CmdMemory(const wchar_t* pExeName)
         ::CloseHandle(hProcess);
     }
     ::CloseHandle(hSnapshot);
-    if (sOut.empty())
-    {
-        Print(L"no process " + std::wstring(pExeName));
-        return nExitNo;
-    }
-    sOut.pop_back();
-    Print(sOut);
-    return nExitOk;
+    return PrintLines(sOut, L"no process " + std::wstring(pExeName));
 }
 
 // Ends the process that owns the window, as a crash would: the shell's restart is tested this way.
