@@ -152,8 +152,10 @@ class Handler(BaseHTTPRequestHandler):
             except Exception:  # a broken scenario must still give the test an answer to read
                 traceback.print_exc()
                 answer = zweb.error_page(500, "fake server error, see its stderr")
-            self.send(answer, respond)
+            # Counted before the bytes go out: a client's next request may reach another thread before
+            # this one returns from sending, and must already find the events this answer arms.
             app.scenario.answered(request)
+            self.send(answer, respond)
         app.touch()
 
     do_GET = do_POST = do_OPTIONS = do_PUT = do_DELETE = do_PATCH = handle_any
