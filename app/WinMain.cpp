@@ -53,20 +53,22 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     ::InitCommonControlsEx(&controls);
     (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-    HICON hIcon = static_cast<HICON>(
-        ::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-
+    // The program's pictures: its own for its whole life, lent to the windows and icons, destroyed last.
+    const win32::UniqueIcon hIcon(
+        static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
     const auto SmallIcon = [&](int nId) {
-        return static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nId), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                               LR_SHARED));
+        return win32::UniqueIcon(
+            static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(nId), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
     };
+    const win32::UniqueIcon hSmall = SmallIcon(IDI_QUORVEL), hNewMail = SmallIcon(IDI_NEWMAIL),
+                            hCalendar = SmallIcon(IDI_CALENDAR);
 
     win32::TrayIcon tray;
-    if (!tray.Create(hInstance, SmallIcon(IDI_QUORVEL), SmallIcon(IDI_NEWMAIL), SmallIcon(IDI_CALENDAR)))
+    if (!tray.Create(hInstance, hSmall.get(), hNewMail.get(), hCalendar.get()))
         return 1;
     win32::MainWindow window;
-    if (!window.Create(hInstance, tray.Handle(), hIcon))
+    if (!window.Create(hInstance, tray.Handle(), hIcon.get()))
         return 1;
 
     win32::Win32Registry registry;
@@ -80,22 +82,40 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::PendingIntegration integration;
     win32::Win32Shell shell;
     shell.hMain = window.Handle();
-    Platform platform{registry, soap, dialogs, clock, timers, window, tray, integration, system, shell, tray};
+    Platform platform{.Registry = registry,
+                      .Soap = soap,
+                      .Dialogs = dialogs,
+                      .Clock = clock,
+                      .Timers = timers,
+                      .View = window,
+                      .Tray = tray,
+                      .Integration = integration,
+                      .System = system,
+                      .Shell = shell,
+                      .ItemIcons = tray};
 
-    frmMain form(platform);
-    window.Bind(&form);
-    tray.Bind(&form, &window);
-    form.Dispatch([&] { form.Form_Load(); });
-
-    MSG msg{};
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
     {
-        if (window.TranslateDialogMessage(msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+        frmMain form(platform);
+        window.Bind(&form, &form, &form.Settings.Controls);
+        tray.Bind(&form);
+        form.Dispatch([&] { form.Form_Load(); });
+
+        MSG msg{};
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+        {
+            if (window.TranslateDialogMessage(msg))
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        form.Form_Unload(); // a quit from elsewhere still saves and removes the icon; runs once
+
+        // Windows before the objects they report to: the settings window, then its owner, the hidden window.
+        timers.hWnd = nullptr;
+        window.Destroy();
+        tray.Bind(nullptr);
+        tray.Destroy();
     }
-    form.Form_Unload(); // a quit from elsewhere still saves and removes the icon; runs once
     ::CoUninitialize();
     return 0;
 }

@@ -2,42 +2,46 @@
 
 #include <cstdlib>
 
-#include "app/InterfaceTexts.h"
-#include "platform/Text.h"
-#include "session/Envelope.h"
-#include "settings/PocketCrypter.h"
+#include "platform/InterfaceTexts.h"
+#include "platform/Product.h"
+#include "presentation/TrayMenu.h"
+#include "session/SessionRules.h"
 #include "settings/Registry2.h"
-#include "settings/SettingsStore.h"
 
 namespace qv
 {
 
-namespace
-{
-
-constexpr size_t nPasswordMaskLength = 20;
-
-} // namespace
-
 frmMain::frmMain(Platform& platform)
-    : Lists([this](const std::string& sText) { ShowMessage(sText, nMbExclamation); })
+    : Settings(platform.Registry, platform.Integration, platform.View)
+    , Icon(platform.Tray)
+    , Session(platform.Soap, platform.Clock, Icon, Settings.Controls)
+    , Reader(Session, Icon, platform.System, platform.Clock, Settings.Controls,
+             [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
+    , Cycle(Session, Reader, platform.Clock, platform.Timers, platform.View, platform.System, Settings.Controls,
+            Settings.sPassword)
+    , Items(platform.ItemIcons)
+    , Web(platform.Shell, platform.Clock)
     , P(platform)
-    , Xp([this](const std::string& sText) { ShowMessage(sText, nMbInformation); })
 {
+    Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };
+    Reader.fnPreferencesRead = [this] {
+        Settings.Controls.lblMailPollInterval = std::to_string(Reader.nMailPollingInterval);
+        P.View.RefreshControls();
+    };
 }
 
 void frmMain::Form_Load()
 {
     LoadSettings();
-    SaveSettings(SaveMode::Startup);
-    (void)P.Tray.Add(); // no taskbar yet: the icon comes back when the shell announces itself
+    Settings.SaveSettings(SaveMode::Startup);
+    (void)Icon.Add(); // no taskbar yet: the icon comes back when the shell announces itself
     bLoaded = true;
 
-    if (!Controls.txtZimbraHost.empty() && !Controls.txtUsuario.empty() && !sPassword.empty())
+    if (Settings.IsComplete())
     {
-        const bool bResult = Comprobar(false);
-        StartCheckTimer(bResult ? nMailPollingInterval : nMailPollingShort);
-        if (!sPassword.empty())
+        const bool bResult = Cycle.Comprobar(false);
+        Cycle.StartCheckTimer(bResult ? Reader.nMailPollingInterval : Session.nMailPollingShort);
+        if (!Settings.sPassword.empty())
             HideSettingsWindow();
         else
             ShowSettingsWindow();
@@ -61,12 +65,23 @@ void frmMain::Form_Unload()
     if (bUnloaded)
         return;
     bUnloaded = true;
-    StopCheckTimer();
+    Cycle.Stop();
     if (bLoaded)
-        SaveSettings(SaveMode::Shutdown);
-    (void)P.Tray.Delete();
-    RemoveApptIcons();
+        Settings.SaveSettings(SaveMode::Shutdown);
+    (void)Icon.Delete();
+    Items.ReleaseAll();
+    if (nEventDepth == 0)
+        Items.ReleasePending();
     P.View.EndProgram();
+}
+
+void frmMain::LoadSettings()
+{
+    const SettingsControls before = Settings.Controls;
+    Settings.LoadSettings();
+    if (Settings.Controls.txtZimbraHost != before.txtZimbraHost || Settings.Controls.txtUsuario != before.txtUsuario)
+        Reader.Lists.Clear(); // another account: its folders and tags are not the old ones
+    Session.ServerChanged(Settings.Controls.txtZimbraHost);
 }
 
 void frmMain::ShowSettingsWindow()
@@ -84,16 +99,18 @@ void frmMain::HideSettingsWindow()
 
 void frmMain::Form_Activate()
 {
-    if (P.View.IsVisible() && !Controls.txtZimbraHost.empty() && !Controls.txtUsuario.empty() &&
-        Controls.txtPassword.empty())
+    const SettingsControls& c = Settings.Controls;
+    if (P.View.IsVisible() && !c.txtZimbraHost.empty() && !c.txtUsuario.empty() && c.txtPassword.empty())
         P.View.SetFocus(Control::txtPassword);
 }
 
 void frmMain::cmdCerrar_Click()
 {
-    AnimateWindow();
-    HideSettingsWindow();
-    P.System.TrimWorkingSet();
+    Dispatch([&] {
+        AnimateWindow();
+        HideSettingsWindow();
+        P.System.TrimWorkingSet();
+    });
 }
 
 void frmMain::AnimateWindow()
@@ -108,35 +125,38 @@ void frmMain::cmdAceptar_Click(Control nActive)
 {
     if (nActive != Control::cmdAceptar && nActive != Control::txtPassword)
         return;
-    // A password typed and confirmed with Enter has not left its box yet: take it now, not the old one.
-    CommitPassword();
-    if (Controls.txtZimbraHost.empty() || Controls.txtUsuario.empty() || sPassword.empty())
-    {
-        ShowSettingsWindow();
-        ShowMessage(Texts::sEnterRequiredFields, nMbInformation);
-        P.View.SetFocus(Control::txtPassword);
-        return;
-    }
-    if (Controls.optWhiteList && Controls.txtFilters.empty())
-    {
-        ShowMessage(Texts::optWhiteList, nMbQuestion);
-        Controls.txtFilters = "Inbox";
-        P.View.RefreshControls();
-        P.View.SetFocus(Control::txtFilters);
-        return;
-    }
-    // Nothing is saved before the server has accepted the settings.
-    if (!Comprobar(false))
-    {
-        ShowSettingsWindow();
-        ShowMessage(LastErrorText(), nMbExclamation);
-        P.View.SetFocus(Control::txtUsuario);
-        return;
-    }
-    AnimateWindow();
-    HideSettingsWindow();
-    SaveSettings(SaveMode::UserChange);
-    StartCheckTimer(nMailPollingInterval);
+    Dispatch([&] {
+        // A password typed and confirmed with Enter has not left its box yet: take it now, not the old one.
+        CommitPassword();
+        SettingsControls& c = Settings.Controls;
+        if (!Settings.IsComplete())
+        {
+            ShowSettingsWindow();
+            ShowMessage(Texts::sEnterRequiredFields, nMbInformation);
+            P.View.SetFocus(Control::txtPassword);
+            return;
+        }
+        if (c.optWhiteList && c.txtFilters.empty())
+        {
+            ShowMessage(Texts::optWhiteList, nMbQuestion);
+            c.txtFilters = "Inbox";
+            P.View.RefreshControls();
+            P.View.SetFocus(Control::txtFilters);
+            return;
+        }
+        // Nothing is saved before the server has accepted the settings.
+        if (!Cycle.Comprobar(false))
+        {
+            ShowSettingsWindow();
+            ShowMessage(Session.LastErrorText(), nMbExclamation);
+            P.View.SetFocus(Control::txtUsuario);
+            return;
+        }
+        AnimateWindow();
+        HideSettingsWindow();
+        Settings.SaveSettings(SaveMode::UserChange);
+        Cycle.StartCheckTimer(Reader.nMailPollingInterval);
+    });
 }
 
 void frmMain::mnuPopConf_Click()
@@ -145,98 +165,60 @@ void frmMain::mnuPopConf_Click()
         ShowSettingsWindow();
 }
 
+void frmMain::mnuPopComprobar_Click()
+{
+    if (!Settings.IsComplete())
+    {
+        ShowSettingsWindow();
+        ShowMessage(Texts::sEnterRequiredFields, nMbInformation);
+        return;
+    }
+    if (Cycle.Comprobar(false))
+    {
+        Cycle.StartCheckTimer(Reader.nMailPollingInterval);
+        return;
+    }
+    ShowSettingsWindow();
+    ShowMessage(Session.LastErrorText(), nMbExclamation);
+}
+
 int frmMain::ShowMessage(const std::string& sText, int nStyle, const std::string& sTitle)
 {
-    const std::string sShownTitle = sTitle.empty() ? std::string(sProductTitle) + " v" + VersionText() : sTitle;
-    if (nOpenMessages++ == 0)
-        P.View.SetMenuConfigureEnabled(false);
-    const int nAnswer = P.Dialogs.ShowMessageBox(sText, nStyle | nMbTopMost, sShownTitle);
-    if (--nOpenMessages == 0 && !bUnloaded)
-        P.View.SetMenuConfigureEnabled(true);
+    ++nOpenMessages;
+    const int nAnswer =
+        P.Dialogs.ShowMessageBox(sText, nStyle | nMbTopMost, sTitle.empty() ? ProductCaption() : sTitle);
+    --nOpenMessages;
     return nAnswer;
 }
 
-// Settings
-
-void frmMain::LoadSettings()
+PopupMenu frmMain::TrayMenu()
 {
-    IRegistry& reg = P.Registry;
-    Controls.chkSSL = CheckBoxValue(GetSetting(reg, "HTTPS", "0"), 0);
-    Controls.chkGuardaPassword = CheckBoxValue(GetSetting(reg, "GuardaPassword", "1"), 1);
-    txtZimbraHost_Change(GetSetting(reg, "ZimbraHost", ""));
-    txtUsuario_Change(GetSetting(reg, "Username", ""));
-    Controls.chkWebmailLogin = CheckBoxValue(GetSetting(reg, "WebmailLogin", "1"), 1);
-    // The radix of the scrambled form depends on "Webmail Login", which is therefore read first.
-    txtPassword_Change(RestoredPassword(GetSetting(reg, "Password", ""), Controls.chkWebmailLogin == 1));
-    Controls.chkVentana = CheckBoxValue(GetSetting(reg, "Ventana", "0"), 0);
-    Controls.chkSonido = CheckBoxValue(GetSetting(reg, "Sonido", "0"), 0);
-    Controls.mnuPopWinSetupAutoRun = FlagValue(GetSetting(reg, "AutoRun", "1"), true);
-    Controls.mnuPopWinSetupMailtoHandler = FlagValue(GetSetting(reg, "mailtoHandler", "0"), false);
-    Controls.txtFilters = GetSetting(reg, "Filtros", "Spam");
-    Controls.optWhiteList = FlagValue(GetSetting(reg, "WhiteList", "0"), false);
-    CommitPassword();
-    P.View.RefreshControls();
-}
-
-void frmMain::SaveSettings(SaveMode nMode)
-{
-    IRegistry& reg = P.Registry;
-    const auto Flag = [](bool b) { return std::string(b ? "1" : "0"); };
-    SaveSetting(reg, "ZimbraHost", Controls.txtZimbraHost);
-    SaveSetting(reg, "HTTPS", std::to_string(Controls.chkSSL));
-    SaveSetting(reg, "Username", Controls.txtUsuario);
-    SaveSetting(reg, "GuardaPassword", std::to_string(Controls.chkGuardaPassword));
-    SaveSetting(reg, "Password",
-                Controls.chkGuardaPassword == 1 ? StoredPassword(sPassword, Controls.chkWebmailLogin == 1) : "");
-    SaveSetting(reg, "WebmailLogin", std::to_string(Controls.chkWebmailLogin));
-    SaveSetting(reg, "Ventana", std::to_string(Controls.chkVentana));
-    SaveSetting(reg, "Sonido", std::to_string(Controls.chkSonido));
-    SaveSetting(reg, "AutoRun", Flag(Controls.mnuPopWinSetupAutoRun));
-    if (nMode == SaveMode::Shutdown)
-        Controls.mnuPopWinSetupMailtoHandler = P.Integration.IsDefaultMailClient(); // a change made elsewhere wins
-    SaveSetting(reg, "mailtoHandler", Flag(Controls.mnuPopWinSetupMailtoHandler));
-    SaveSetting(reg, "Filtros", Controls.txtFilters);
-    SaveSetting(reg, "WhiteList", Flag(Controls.optWhiteList));
-    P.Integration.ApplyShortcuts();
-    P.Integration.ApplyWindowsIntegration(static_cast<int>(nMode));
+    TrayMenuState state;
+    state.bConfigureEnabled = nOpenMessages == 0 && !P.View.IsVisible();
+    state.bLoggedIn = !Session.sAuthToken.empty();
+    state.bAutoRun = Settings.Controls.mnuPopWinSetupAutoRun;
+    state.bMailtoHandler = Settings.Controls.mnuPopWinSetupMailtoHandler;
+    return BuildTrayMenu(state);
 }
 
 void frmMain::CommitPassword()
 {
-    if (!Controls.bPasswordChanged)
-        return;
-    sSessionId.clear();
-    sAuthToken.clear();
-    sPassword = Controls.txtPassword;
-    Controls.txtPassword = sPassword.empty() ? std::string() : std::string(nPasswordMaskLength, '*');
-    Controls.bPasswordChanged = false;
-    P.View.RefreshControls();
+    if (Settings.CommitPassword())
+        Session.Forget(); // the next request logs in with the new password
 }
-
-// Control events
 
 void frmMain::txtZimbraHost_Change(const std::string& sText)
 {
-    if (sText != Controls.txtZimbraHost)
-        Lists.Clear(); // another server: its folders and tags are not the old ones
-    Controls.txtZimbraHost = sText;
-    sServerHost = sText;
-    sSessionId.clear();
-    sAuthToken.clear();
-    bServerProbed = false;
-}
-
-bool IsValidServerHost(const std::string& sHost)
-{
-    // Only the host (and a port) belongs in the box: a scheme or a path would make every address wrong.
-    return !sHost.empty() && sHost.find('/') == std::string::npos && sHost.find('\\') == std::string::npos &&
-           !ContainsNoCase(sHost, "http:") && !ContainsNoCase(sHost, "https:") &&
-           sHost.find_first_of(" \t\r\n") == std::string::npos;
+    if (sText != Settings.Controls.txtZimbraHost)
+        Reader.Lists.Clear(); // another server: its folders and tags are not the old ones
+    Settings.Controls.txtZimbraHost = sText;
+    Session.ServerChanged(sText);
 }
 
 bool frmMain::txtZimbraHost_Validate()
 {
-    if (Controls.txtZimbraHost.empty() || IsValidServerHost(Controls.txtZimbraHost))
+    const std::string& sHost = Settings.Controls.txtZimbraHost;
+    if (sHost.empty() || IsValidServerHost(sHost))
         return true;
     ShowMessage(Texts::sInvalidServerName, nMbInformation);
     return false; // the typed text stays, for the user to mend
@@ -244,17 +226,60 @@ bool frmMain::txtZimbraHost_Validate()
 
 void frmMain::txtUsuario_Change(const std::string& sText)
 {
-    if (sText != Controls.txtUsuario)
-        Lists.Clear(); // another account
-    Controls.txtUsuario = sText;
-    sSessionId.clear();
-    sAuthToken.clear();
+    if (sText != Settings.Controls.txtUsuario)
+        Reader.Lists.Clear(); // another account
+    Settings.Controls.txtUsuario = sText;
+    Session.Forget();
 }
 
 void frmMain::txtPassword_Change(const std::string& sText)
 {
-    Controls.txtPassword = sText;
-    Controls.bPasswordChanged = true;
+    Settings.txtPassword_Change(sText);
+}
+
+void frmMain::txtFilters_Change(const std::string& sText)
+{
+    Settings.Controls.txtFilters = sText;
+}
+
+void frmMain::CheckBox_Click(CheckBox nBox, bool bChecked)
+{
+    SettingsControls& c = Settings.Controls;
+    const int16_t nValue = bChecked ? 1 : 0;
+    switch (nBox)
+    {
+    case CheckBox::chkSSL:
+        c.chkSSL = nValue;
+        Session.bServerProbed = false; // the next request probes the server with the new scheme
+        break;
+    case CheckBox::chkGuardaPassword: c.chkGuardaPassword = nValue; break;
+    case CheckBox::chkWebmailLogin: c.chkWebmailLogin = nValue; break;
+    case CheckBox::chkVentana: c.chkVentana = nValue; break;
+    case CheckBox::chkSonido: c.chkSonido = nValue; break;
+    case CheckBox::optWhiteList: c.optWhiteList = bChecked; break;
+    }
+}
+
+void frmMain::OnTimer(TimerId nId)
+{
+    if (nId == TimerId::Check)
+        Dispatch([&] { Cycle.CheckTimerProc(); });
+}
+
+WebmailAccount frmMain::Account() const
+{
+    const SettingsControls& c = Settings.Controls;
+    return {c.chkSSL == 1, c.chkWebmailLogin == 1, c.txtZimbraHost, Session.sAuthToken, Session.sServerVersion};
+}
+
+void frmMain::AbreZimbra(const std::string& sTo)
+{
+    if (!Web.AbreZimbra(Account(), sTo))
+    {
+        // Not logged in: the settings are what the user needs.
+        ShowSettingsWindow();
+        P.Shell.ActivateMainWindow();
+    }
 }
 
 } // namespace qv

@@ -67,16 +67,16 @@ void OneBigAnswer()
 {
     fake::FakeMachine machine;
     frmMain form(machine.Bundle);
-    form.sAuthToken = "tok";
-    form.sSessionId = "1842";
-    form.sSessionElement = "session";
+    form.Session.sAuthToken = "tok";
+    form.Session.sSessionId = "1842";
+    form.Session.sSessionElement = "session";
     const std::string sAnswer = BigAnswer();
     const auto tStart = Clock::now();
-    const bool bRead = form.ProcessResponse(sAnswer);
+    const bool bRead = form.Reader.ProcessResponse(sAnswer);
     const double dMs = std::chrono::duration<double, std::milli>(Clock::now() - tStart).count();
     std::printf("big answer: %.1f MB, read %s in %.0f ms; %d unread announced; peak memory %.1f MB\n",
-                static_cast<double>(sAnswer.size()) / (1 << 20), bRead ? "fully" : "NOT", dMs,
-                machine.Tray.Announced.empty() ? 0 : machine.Tray.Announced[0].nSinLeer, PeakKilobytes() / 1024.0);
+                static_cast<double>(sAnswer.size()) / (1 << 20), bRead ? "fully" : "NOT", dMs, form.Reader.nSinLeer,
+                PeakKilobytes() / 1024.0);
 }
 
 void WeekOfChecks()
@@ -104,7 +104,7 @@ void WeekOfChecks()
     };
     machine.Soap.Replies.push_back(fake::FakeSoapTransport::Ok({}));
     machine.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(sLogin));
-    form.CheckTimerProc();
+    form.Cycle.CheckTimerProc();
 
     constexpr int nChecks = 7 * 24 * 120; // a week, every 30 seconds
     long nStartKb = 0;
@@ -113,17 +113,17 @@ void WeekOfChecks()
     {
         machine.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(i % 50 == 0 ? MailAnswer() : sQuiet));
         machine.Clock.Advance(machine.Timers.Armed.at(TimerId::Check));
-        form.CheckTimerProc();
+        form.Cycle.CheckTimerProc();
         if (i == 100)
         {
             machine.Soap.Requests.clear(); // the fake's own record is not the program's memory
-            machine.Tray.Announced.clear();
+            machine.Tray.Log.clear();
             nStartKb = CurrentKilobytes();
         }
         if (i % 1000 == 0)
         {
             machine.Soap.Requests.clear();
-            machine.Tray.Announced.clear();
+            machine.Tray.Log.clear();
         }
     }
     const double dSeconds = std::chrono::duration<double>(Clock::now() - tStart).count();

@@ -25,4 +25,11 @@ public:
     virtual void Stop(TimerId nId) = 0;
 };
 
+class ITimerEvents
+{
+public:
+    virtual ~ITimerEvents() = default;
+    virtual void OnTimer(TimerId nId) = 0;
+};
+
 } // namespace qv

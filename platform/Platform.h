@@ -1,4 +1,5 @@
-// Everything of the machine the core uses, handed to frmMain as one bundle.
+// Everything of the machine the core uses, handed to frmMain as one bundle. Built by name, in this order:
+// Platform{.Registry = registry, .Soap = soap, ...}, so that two services of one kind cannot be swapped.
 #pragma once
 
 #include "platform/Clock.h"

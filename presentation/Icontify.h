@@ -39,7 +39,7 @@ public:
 private:
     IItemIcons& Icons;
     const int Tag;
-    std::unique_ptr<IItemIcon> Icon;
+    std::unique_ptr<ITrayIcon> Icon;
     TrayModel Model;
 };
 

@@ -1,7 +1,7 @@
 #include "presentation/TrayModel.h"
 
+#include "platform/Product.h"
 #include "platform/Text.h"
-#include "session/Envelope.h"
 
 namespace qv
 {
@@ -23,11 +23,6 @@ std::u16string FieldText(std::string_view sText, size_t nUnits)
     return sOut;
 }
 
-std::string DefaultTooltip()
-{
-    return std::string(sProductTitle) + " v" + VersionText();
-}
-
 void TrayModel::SetBalloon(std::string_view sTitle, std::string_view sText, uint32_t nInfoFlags)
 {
     Current.sInfoTitle = FieldText(sTitle, nInfoTitleUnits);
@@ -40,7 +35,7 @@ ShellCommand TrayModel::Iconizar(TrayIconKind nIcon)
 {
     Current.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
     Current.nIcon = nIcon;
-    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    Current.sTip = FieldText(ProductCaption(), nTipUnits);
     return ShellCommand::Add;
 }
 
@@ -77,7 +72,7 @@ ShellCommand TrayModel::IconReset(TrayIconKind nIcon)
 {
     Current.nFlags = TrayFlags::nIcon | TrayFlags::nTip;
     Current.nIcon = nIcon;
-    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    Current.sTip = FieldText(ProductCaption(), nTipUnits);
     Current.nInfoFlags = InfoFlags::nNone;
     Current.sInfo.clear();
     Current.sInfoTitle.clear();
@@ -87,15 +82,8 @@ ShellCommand TrayModel::IconReset(TrayIconKind nIcon)
 ShellCommand TrayModel::UpdateIconTip()
 {
     Current.nFlags = TrayFlags::nTip;
-    Current.sTip = FieldText(DefaultTooltip(), nTipUnits);
+    Current.sTip = FieldText(ProductCaption(), nTipUnits);
     return ShellCommand::Modify;
-}
-
-NotifyRecord ForShellRestart(const NotifyRecord& last)
-{
-    NotifyRecord record = last;
-    record.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
-    return record;
 }
 
 } // namespace qv

@@ -1,5 +1,7 @@
 #include "session/Envelope.h"
 
+#include "platform/Product.h"
+
 namespace qv
 {
 
@@ -41,12 +43,6 @@ std::string EnvelopeOpen()
 }
 
 } // namespace
-
-std::string VersionText()
-{
-    return std::to_string(QUORVEL_VERSION_MAJOR) + "." + std::to_string(QUORVEL_VERSION_MINOR) + "." +
-           std::to_string(QUORVEL_VERSION_REVISION);
-}
 
 std::string XmlEscape(std::string_view sText)
 {

@@ -9,11 +9,6 @@ namespace qv
 {
 
 inline constexpr std::string_view sSoapNamespace = "http://www.w3.org/2003/05/soap-envelope";
-inline constexpr std::string_view sProductTitle = "Quorvel";
-
-// "5.0.1"
-std::string VersionText();
-
 std::string XmlEscape(std::string_view sText);
 
 struct SessionHeader

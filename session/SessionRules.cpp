@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/Text.h"
+
 namespace qv
 {
 
@@ -86,6 +88,14 @@ int32_t PollingSeconds(std::string_view sPreference, bool bPresent)
     if (nSeconds > 900)
         return 14400;
     return nSeconds;
+}
+
+bool IsValidServerHost(const std::string& sHost)
+{
+    // Only the host (and a port) belongs in the box: a scheme or a path would make every address wrong.
+    return !sHost.empty() && sHost.find('/') == std::string::npos && sHost.find('\\') == std::string::npos &&
+           !ContainsNoCase(sHost, "http:") && !ContainsNoCase(sHost, "https:") &&
+           sHost.find_first_of(" \t\r\n") == std::string::npos;
 }
 
 } // namespace qv

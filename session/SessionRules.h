@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace qv
@@ -17,5 +18,8 @@ int32_t PollingSeconds(std::string_view sPreference, bool bPresent);
 
 // The leading number of a text, rounded halves to even; 0 when there is none.
 int32_t LeadingWholeNumber(std::string_view sText);
+
+// Only the host, with a port if any: no scheme, no path, no blanks.
+bool IsValidServerHost(const std::string& sHost);
 
 } // namespace qv

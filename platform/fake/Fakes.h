@@ -114,7 +114,6 @@ public:
     bool bVisible = false;
     bool bMinimized = false;
     bool bLocked = false;
-    bool bConfigureEnabled = true;
     bool bEnded = false;
     std::string sTitle = "Quorvel";
     std::vector<Control> Focus;
@@ -139,36 +138,61 @@ public:
         bLocked = bLock;
         sTitle = sCaption;
     }
-    void SetMenuConfigureEnabled(bool bEnabled) override { bConfigureEnabled = bEnabled; }
     void EndProgram() override { bEnded = true; }
     int nAnimations = 0;
     void AnimateToTray() override { ++nAnimations; }
 };
 
+// The main icon as the shell sees it: every record handed over, and the menus shown.
 class FakeTray final : public ITray
 {
 public:
+    struct Applied
+    {
+        ShellCommand nCommand = ShellCommand::Add;
+        NotifyRecord Record;
+    };
+    std::vector<Applied> Log;
     bool bShown = false;
-    int nResets = 0;
-    int nMenus = 0;
-    bool Add() override
+    bool bRefuse = false; // no taskbar yet
+    std::vector<PopupMenu> Menus;
+    MenuCommand nChoice = MenuCommand::None; // what the user picks in the next menu
+
+    bool Apply(ShellCommand nCommand, const NotifyRecord& record) override
     {
-        bShown = true;
+        Log.push_back({nCommand, record});
+        if (bRefuse)
+            return false;
+        bShown = nCommand != ShellCommand::Delete;
         return true;
     }
-    void ShowMenu() override { ++nMenus; }
-    bool Delete() override
+    MenuCommand ShowMenu(const PopupMenu& menu) override
     {
-        bShown = false;
-        return true;
+        Menus.push_back(menu);
+        return nChoice;
     }
-    void IconReset() override { ++nResets; }
+};
+
+// The main icon as the readers of answers use it.
+class FakeMainIcon final : public IMainIcon
+{
+public:
     struct Announcement
     {
         std::string sMensaje;
         int nSinLeer = 0;
     };
     std::vector<Announcement> Announced;
+    int nResets = 0;
+    bool bShown = false;
+
+    bool Add() override { return bShown = true; }
+    bool Delete() override
+    {
+        bShown = false;
+        return true;
+    }
+    void IconReset() override { ++nResets; }
     void IconAdd(const std::string& sMensaje, int nSinLeer) override { Announced.push_back({sMensaje, nSinLeer}); }
 };
 
@@ -215,7 +239,7 @@ public:
     int nAlive = 0;
     bool bFailCreate = false;
 
-    std::unique_ptr<IItemIcon> Create(int nTag) override
+    std::unique_ptr<ITrayIcon> Create(int nTag) override
     {
         if (bFailCreate)
             return nullptr;
@@ -223,7 +247,7 @@ public:
     }
 
 private:
-    class Icon final : public IItemIcon
+    class Icon final : public ITrayIcon
     {
     public:
         Icon(FakeItemIcons& owner, int nTag) : Owner(owner), Tag(nTag) { ++Owner.nAlive; }
@@ -254,7 +278,17 @@ struct FakeMachine
     FakeSystem System;
     FakeShell Shell;
     FakeItemIcons ItemIcons;
-    Platform Bundle{Registry, Soap, Dialogs, Clock, Timers, View, Tray, Integration, System, Shell, ItemIcons};
+    Platform Bundle{.Registry = Registry,
+                    .Soap = Soap,
+                    .Dialogs = Dialogs,
+                    .Clock = Clock,
+                    .Timers = Timers,
+                    .View = View,
+                    .Tray = Tray,
+                    .Integration = Integration,
+                    .System = System,
+                    .Shell = Shell,
+                    .ItemIcons = ItemIcons};
 };
 
 } // namespace qv::fake

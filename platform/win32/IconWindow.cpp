@@ -29,11 +29,24 @@ void CopyField(wchar_t (&field)[nUnits], const std::u16string& sText)
 
 IconWindow::~IconWindow()
 {
+    Destroy();
+}
+
+void IconWindow::Destroy()
+{
     if (!hWnd)
         return;
-    ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnStaticProc));
-    ::RemovePropW(hWnd, sSelfProperty);
-    ::DestroyWindow(hWnd);
+    if (bShown)
+        (void)Notify(ShellCommand::Delete, Last);
+    Detach();
+    hWnd.reset();
+}
+
+void IconWindow::Detach()
+{
+    // The window's own procedure again, and no way back to this object.
+    ::SetWindowLongPtrW(hWnd.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnStaticProc));
+    ::RemovePropW(hWnd.get(), sSelfProperty);
 }
 
 bool IconWindow::CreateWindowFor(HINSTANCE hInstance)
@@ -41,12 +54,12 @@ bool IconWindow::CreateWindowFor(HINSTANCE hInstance)
     nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
     // message-only windows.
-    hWnd = ::CreateWindowExW(0, L"STATIC", sWindowName, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr);
+    hWnd.reset(::CreateWindowExW(0, L"STATIC", sWindowName, 0, 0, 0, 0, 0, nullptr, nullptr, hInstance, nullptr));
     if (!hWnd)
         return false;
-    ::SetPropW(hWnd, sSelfProperty, this);
+    ::SetPropW(hWnd.get(), sSelfProperty, this);
     pfnStaticProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconWindow::SubclassProc)));
+        ::SetWindowLongPtrW(hWnd.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&IconWindow::SubclassProc)));
     return true;
 }
 
@@ -66,7 +79,7 @@ bool IconWindow::Notify(ShellCommand nCommand, const NotifyRecord& record)
         return false;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data; // the wide record of this platform, pointer-sized handles included
-    data.hWnd = hWnd;
+    data.hWnd = hWnd.get();
     data.uID = nIconId;
     data.uFlags = record.nFlags;
     data.uCallbackMessage = nTrayCallbackMessage;
@@ -93,7 +106,15 @@ LRESULT CALLBACK IconWindow::SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, L
 {
     auto* pSelf = static_cast<IconWindow*>(::GetPropW(hWnd, sSelfProperty));
     if (!pSelf)
-        return 0;
+        return ::DefWindowProcW(hWnd, nMsg, wParam, lParam);
+    if (nMsg == WM_NCDESTROY)
+    {
+        // Destroyed from outside (its owner went, say): nothing may reach the object after this.
+        const WNDPROC pfnProc = pSelf->pfnStaticProc;
+        pSelf->Detach();
+        (void)pSelf->hWnd.release();
+        return ::CallWindowProcW(pfnProc, hWnd, nMsg, wParam, lParam);
+    }
     return pSelf->OnMessage(nMsg, wParam, lParam);
 }
 
@@ -104,7 +125,7 @@ LRESULT IconWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
         // The shell restarted (or started after us): the icon comes back as it was.
         if (bShown)
             (void)Notify(ShellCommand::Add, ForShellRestart(Last));
-        return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+        return ::CallWindowProcW(pfnStaticProc, hWnd.get(), nMsg, wParam, lParam);
     }
     if (nMsg == nTrayCallbackMessage)
     {
@@ -129,7 +150,7 @@ LRESULT IconWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     LRESULT nResult = 0;
     if (OnOtherMessage(nMsg, wParam, lParam, nResult))
         return nResult;
-    return ::CallWindowProcW(pfnStaticProc, hWnd, nMsg, wParam, lParam);
+    return ::CallWindowProcW(pfnStaticProc, hWnd.get(), nMsg, wParam, lParam);
 }
 
 } // namespace qv::win32

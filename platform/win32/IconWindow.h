@@ -4,8 +4,9 @@
 
 #include "platform/win32/Win32.h"
 
-#include "presentation/TrayEvents.h"
-#include "presentation/TrayModel.h"
+#include "platform/TrayEvents.h"
+#include "platform/TrayRecord.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace qv::win32
 {
@@ -21,7 +22,9 @@ public:
     virtual ~IconWindow();
 
     bool CreateWindowFor(HINSTANCE hInstance);
-    HWND Handle() const { return hWnd; }
+    // The icon leaves the notification area with its window.
+    void Destroy();
+    HWND Handle() const { return hWnd.get(); }
     // Sends the record to the shell and keeps it, so that a restarted shell gets the icon back as it was.
     bool Notify(ShellCommand nCommand, const NotifyRecord& record);
 
@@ -39,7 +42,9 @@ private:
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
     HICON IconOf(TrayIconKind nKind) const;
 
-    HWND hWnd = nullptr;
+    void Detach();
+
+    UniqueWindow hWnd;
     WNDPROC pfnStaticProc = nullptr;
     UINT nTaskbarCreated = 0;
     bool bShown = false;

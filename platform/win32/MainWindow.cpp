@@ -4,7 +4,7 @@
 
 #include <commctrl.h>
 
-#include "app/InterfaceTexts.h"
+#include "platform/InterfaceTexts.h"
 #include "platform/win32/Services.h"
 #include "platform/win32/Utf.h"
 
@@ -78,13 +78,22 @@ bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
     const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
     RECT work{0, 0, 1024, 768};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    hWnd = ::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle,
-                             work.left + (work.right - work.left - cx) / 2,
-                             work.top + (work.bottom - work.top - cy) / 2, cx, cy, hOwner, nullptr, hInstance, this);
+    hWnd.reset(::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle,
+                                 work.left + (work.right - work.left - cx) / 2,
+                                 work.top + (work.bottom - work.top - cy) / 2, cx, cy, hOwner, nullptr, hInstance,
+                                 this));
     if (!hWnd)
         return false;
     CreateControls();
     return true;
+}
+
+void MainWindow::Destroy()
+{
+    Bind(nullptr, nullptr, nullptr);
+    hTips.reset();
+    hWnd.reset();
+    hFont.reset();
 }
 
 HWND MainWindow::Add(int nId, const wchar_t* sClass, const char* sText, DWORD nStyle, int x, int y, int cx, int cy,
@@ -93,19 +102,19 @@ HWND MainWindow::Add(int nId, const wchar_t* sClass, const char* sText, DWORD nS
     const DWORD nExStyle = std::wstring_view(sClass) == WC_EDITW ? WS_EX_CLIENTEDGE : 0;
     HWND hControl =
         ::CreateWindowExW(nExStyle, sClass, Utf16(sText ? sText : "").c_str(), WS_CHILD | WS_VISIBLE | nStyle, x, y, cx,
-                          cy, hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), nullptr, nullptr);
+                          cy, hWnd.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), nullptr, nullptr);
     if (hControl && hFont)
-        ::SendMessageW(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), FALSE);
+        ::SendMessageW(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(hFont.get()), FALSE);
     if (hControl && hTips && sTip)
     {
         std::wstring sWideTip = Utf16(sTip);
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = hWnd;
+        tool.hwnd = hWnd.get();
         tool.uId = reinterpret_cast<UINT_PTR>(hControl);
         tool.lpszText = sWideTip.data();
-        ::SendMessageW(hTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        ::SendMessageW(hTips.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     return hControl;
 }
@@ -113,12 +122,12 @@ HWND MainWindow::Add(int nId, const wchar_t* sClass, const char* sText, DWORD nS
 void MainWindow::CreateControls()
 {
     // Every control in the dialog font; a missing font is simply skipped.
-    hFont = ::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
-    hTips = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hWnd, nullptr, nullptr, nullptr);
+    hFont.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg"));
+    hTips.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hWnd.get(), nullptr, nullptr, nullptr));
     if (hTips)
-        ::SendMessageW(hTips, TTM_SETMAXTIPWIDTH, 0, 300);
+        ::SendMessageW(hTips.get(), TTM_SETMAXTIPWIDTH, 0, 300);
 
     const DWORD nEdit = WS_TABSTOP | ES_AUTOHSCROLL;
     Add(lblServer, WC_STATICW, Texts::lblServer, 0, 10, 12, 80, 16);
@@ -145,12 +154,12 @@ void MainWindow::CreateControls()
 
 bool MainWindow::TranslateDialogMessage(MSG& msg)
 {
-    return hWnd && ::IsDialogMessageW(hWnd, &msg);
+    return hWnd && ::IsDialogMessageW(hWnd.get(), &msg);
 }
 
 std::string MainWindow::Text(int nId) const
 {
-    HWND hControl = ::GetDlgItem(hWnd, nId);
+    HWND hControl = ::GetDlgItem(hWnd.get(), nId);
     const int nLength = ::GetWindowTextLengthW(hControl);
     std::wstring sText(static_cast<size_t>(nLength) + 1, L'\0');
     sText.resize(static_cast<size_t>(::GetWindowTextW(hControl, sText.data(), nLength + 1)));
@@ -160,58 +169,58 @@ std::string MainWindow::Text(int nId) const
 void MainWindow::SetText(int nId, const std::string& sText)
 {
     if (Text(nId) != sText)
-        ::SetDlgItemTextW(hWnd, nId, Utf16(sText).c_str());
+        ::SetDlgItemTextW(hWnd.get(), nId, Utf16(sText).c_str());
 }
 
 void MainWindow::RefreshControls()
 {
-    if (!pFrm || !hWnd)
+    if (!pModel || !hWnd)
         return;
     // Showing the model's values must not run the change handlers that clear the session.
     bRefreshing = true;
-    const SettingsControls& c = pFrm->Controls;
+    const SettingsControls& c = *pModel;
     SetText(txtZimbraHost, c.txtZimbraHost);
     SetText(txtUsuario, c.txtUsuario);
     SetText(txtPassword, c.txtPassword);
     SetText(txtFilters, c.txtFilters);
     SetText(lblMailPollInterval, c.lblMailPollInterval);
-    ::CheckDlgButton(hWnd, chkSSL, c.chkSSL ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(hWnd, chkGuardaPassword, c.chkGuardaPassword ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(hWnd, chkWebmailLogin, c.chkWebmailLogin ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(hWnd, chkVentana, c.chkVentana ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckDlgButton(hWnd, chkSonido, c.chkSonido ? BST_CHECKED : BST_UNCHECKED);
-    ::CheckRadioButton(hWnd, optBlackList, optWhiteList, c.optWhiteList ? optWhiteList : optBlackList);
+    ::CheckDlgButton(hWnd.get(), chkSSL, c.chkSSL ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(hWnd.get(), chkGuardaPassword, c.chkGuardaPassword ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(hWnd.get(), chkWebmailLogin, c.chkWebmailLogin ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(hWnd.get(), chkVentana, c.chkVentana ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(hWnd.get(), chkSonido, c.chkSonido ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckRadioButton(hWnd.get(), optBlackList, optWhiteList, c.optWhiteList ? optWhiteList : optBlackList);
     bRefreshing = false;
 }
 
 void MainWindow::ShowNormal()
 {
-    ::ShowWindow(hWnd, SW_RESTORE);
-    ::ShowWindow(hWnd, SW_SHOW);
-    ::SetForegroundWindow(hWnd);
+    ::ShowWindow(hWnd.get(), SW_RESTORE);
+    ::ShowWindow(hWnd.get(), SW_SHOW);
+    ::SetForegroundWindow(hWnd.get());
 }
 
 void MainWindow::HideMinimized()
 {
     // Hidden is enough: minimizing a hidden window would flash it on the way, and showing always restores it.
-    ::ShowWindow(hWnd, SW_HIDE);
+    ::ShowWindow(hWnd.get(), SW_HIDE);
 }
 
 bool MainWindow::IsVisible()
 {
-    return hWnd && ::IsWindowVisible(hWnd);
+    return hWnd && ::IsWindowVisible(hWnd.get());
 }
 
 void MainWindow::SetFocus(Control nControl)
 {
-    ::SetFocus(::GetDlgItem(hWnd, IdOf(nControl)));
+    ::SetFocus(::GetDlgItem(hWnd.get(), IdOf(nControl)));
 }
 
 void MainWindow::SetLocked(bool bLocked, const std::string& sTitle)
 {
     for (const int nId : nLockable)
-        ::EnableWindow(::GetDlgItem(hWnd, nId), !bLocked);
-    ::SetWindowTextW(hWnd, Utf16(sTitle).c_str());
+        ::EnableWindow(::GetDlgItem(hWnd.get(), nId), !bLocked);
+    ::SetWindowTextW(hWnd.get(), Utf16(sTitle).c_str());
     ::SetCursor(::LoadCursorW(nullptr, bLocked ? IDC_WAIT : IDC_ARROW));
 }
 
@@ -231,72 +240,68 @@ void MainWindow::AnimateToTray()
 {
     HWND hArea = GetNotificationAreaHandle();
     RECT rcFrom{}, rcTo{};
-    if (!hArea || !::GetWindowRect(hWnd, &rcFrom) || !::GetWindowRect(hArea, &rcTo))
+    if (!hArea || !::GetWindowRect(hWnd.get(), &rcFrom) || !::GetWindowRect(hArea, &rcTo))
         return;
-    ::DrawAnimatedRects(hWnd, IDANI_CAPTION, &rcFrom, &rcTo);
+    ::DrawAnimatedRects(hWnd.get(), IDANI_CAPTION, &rcFrom, &rcTo);
 }
 
 void MainWindow::OnCommand(int nId, int nCode)
 {
-    if (!pFrm || bRefreshing)
+    if (!pEvents || bRefreshing)
         return;
-    SettingsControls& c = pFrm->Controls;
-    const auto Checked = [&](int nButton) { return static_cast<int16_t>(::IsDlgButtonChecked(hWnd, nButton) == 1); };
+    const auto Checked = [&](int nButton) { return ::IsDlgButtonChecked(hWnd.get(), nButton) == BST_CHECKED; };
     switch (nId)
     {
     case txtZimbraHost:
         if (nCode == EN_CHANGE)
-            pFrm->txtZimbraHost_Change(Text(txtZimbraHost));
+            pEvents->txtZimbraHost_Change(Text(txtZimbraHost));
         else if (nCode == EN_KILLFOCUS && !bValidating)
         {
             bValidating = true;
-            if (!pFrm->txtZimbraHost_Validate())
-                ::SetFocus(::GetDlgItem(hWnd, txtZimbraHost));
+            if (!pEvents->txtZimbraHost_Validate())
+                ::SetFocus(::GetDlgItem(hWnd.get(), txtZimbraHost));
             bValidating = false;
         }
         else if (nCode == EN_SETFOCUS)
-            ::SendDlgItemMessageW(hWnd, nId, EM_SETSEL, 0, -1);
+            ::SendDlgItemMessageW(hWnd.get(), nId, EM_SETSEL, 0, -1);
         break;
     case txtUsuario:
         if (nCode == EN_CHANGE)
-            pFrm->txtUsuario_Change(Text(txtUsuario));
+            pEvents->txtUsuario_Change(Text(txtUsuario));
         else if (nCode == EN_SETFOCUS)
-            ::SendDlgItemMessageW(hWnd, nId, EM_SETSEL, 0, -1);
+            ::SendDlgItemMessageW(hWnd.get(), nId, EM_SETSEL, 0, -1);
         break;
     case txtPassword:
         if (nCode == EN_CHANGE)
-            pFrm->txtPassword_Change(Text(txtPassword));
+            pEvents->txtPassword_Change(Text(txtPassword));
         else if (nCode == EN_KILLFOCUS)
-            pFrm->CommitPassword();
+            pEvents->txtPassword_LostFocus();
         else if (nCode == EN_SETFOCUS)
-            ::SendDlgItemMessageW(hWnd, nId, EM_SETSEL, 0, -1);
+            ::SendDlgItemMessageW(hWnd.get(), nId, EM_SETSEL, 0, -1);
         break;
     case txtFilters:
         if (nCode == EN_CHANGE)
-            c.txtFilters = Text(txtFilters);
+            pEvents->txtFilters_Change(Text(txtFilters));
         else if (nCode == EN_SETFOCUS)
-            ::SendDlgItemMessageW(hWnd, nId, EM_SETSEL, 0, -1);
+            ::SendDlgItemMessageW(hWnd.get(), nId, EM_SETSEL, 0, -1);
         break;
-    case chkSSL:
-        c.chkSSL = Checked(chkSSL);
-        pFrm->bServerProbed = false; // the next request probes the server with the new scheme
-        break;
-    case chkGuardaPassword: c.chkGuardaPassword = Checked(chkGuardaPassword); break;
-    case chkWebmailLogin: c.chkWebmailLogin = Checked(chkWebmailLogin); break;
-    case chkVentana: c.chkVentana = Checked(chkVentana); break;
-    case chkSonido: c.chkSonido = Checked(chkSonido); break;
+    case chkSSL: pEvents->CheckBox_Click(CheckBox::chkSSL, Checked(chkSSL)); break;
+    case chkGuardaPassword: pEvents->CheckBox_Click(CheckBox::chkGuardaPassword, Checked(chkGuardaPassword)); break;
+    case chkWebmailLogin: pEvents->CheckBox_Click(CheckBox::chkWebmailLogin, Checked(chkWebmailLogin)); break;
+    case chkVentana: pEvents->CheckBox_Click(CheckBox::chkVentana, Checked(chkVentana)); break;
+    case chkSonido: pEvents->CheckBox_Click(CheckBox::chkSonido, Checked(chkSonido)); break;
     case optBlackList:
-    case optWhiteList: c.optWhiteList = ::IsDlgButtonChecked(hWnd, optWhiteList) == 1; break;
+    case optWhiteList: pEvents->CheckBox_Click(CheckBox::optWhiteList, Checked(optWhiteList)); break;
     case cmdAceptar: {
         // Enter in another box does not submit: only the button itself or the password box do.
         const HWND hFocus = ::GetFocus();
-        const Control nActive = hFocus == ::GetDlgItem(hWnd, txtPassword)  ? Control::txtPassword
-                                : hFocus == ::GetDlgItem(hWnd, cmdAceptar) ? Control::cmdAceptar
-                                                                           : Control::txtZimbraHost;
-        pFrm->Dispatch([&] { pFrm->cmdAceptar_Click(nActive); });
+        const Control nActive = hFocus == ::GetDlgItem(hWnd.get(), txtPassword)  ? Control::txtPassword
+                                : hFocus == ::GetDlgItem(hWnd.get(), cmdAceptar) ? Control::cmdAceptar
+                                                                                 : Control::txtZimbraHost;
+        pEvents->cmdAceptar_Click(nActive);
         break;
     }
-    case cmdCerrar: pFrm->Dispatch([&] { pFrm->cmdCerrar_Click(); }); break;
+    case cmdCerrar: pEvents->cmdCerrar_Click(); break;
     default: break;
     }
 }
@@ -307,11 +312,19 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPA
     {
         auto* pCreate = reinterpret_cast<CREATESTRUCTW*>(lParam);
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
-        static_cast<MainWindow*>(pCreate->lpCreateParams)->hWnd = hWnd;
+        static_cast<MainWindow*>(pCreate->lpCreateParams)->hWnd.reset(hWnd);
     }
     auto* pSelf = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (!pSelf)
         return ::DefWindowProcW(hWnd, nMsg, wParam, lParam);
+    if (nMsg == WM_NCDESTROY)
+    {
+        // The last message: from here on nothing may reach the object, which may be gone before the owner window.
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+        (void)pSelf->hWnd.release();
+        (void)pSelf->hTips.release(); // an owned popup has gone with its owner already
+        return ::DefWindowProcW(hWnd, nMsg, wParam, lParam);
+    }
     return pSelf->OnMessage(nMsg, wParam, lParam);
 }
 
@@ -321,31 +334,26 @@ LRESULT MainWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     {
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_TIMER:
-        if (pFrm && (wParam == Win32Timers::nCheckTimerId || wParam == 1))
-            pFrm->Dispatch([&] { pFrm->CheckTimerProc(); });
+        if (pTimers && (wParam == Win32Timers::nCheckTimerId || wParam == Win32Timers::nFallbackTimerId))
+            pTimers->OnTimer(TimerId::Check);
         return 0;
     case WM_ACTIVATE:
-        if (pFrm && LOWORD(wParam) != WA_INACTIVE)
-            pFrm->Form_Activate();
+        if (pEvents && LOWORD(wParam) != WA_INACTIVE)
+            pEvents->Form_Activate();
         break;
     case WM_CLOSE:
         // The caption's close button hides the window like "Close"; the program keeps running.
-        if (pFrm)
-            pFrm->Dispatch([&] { pFrm->cmdCerrar_Click(); });
+        if (pEvents)
+            pEvents->cmdCerrar_Click();
         return 0;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
-        if (wParam && pFrm)
-            pFrm->Form_Unload(); // Windows may end the process once this returns: save now, once
-        return 0;
-    case WM_DESTROY:
-        if (hFont)
-            ::DeleteObject(hFont);
-        hFont = nullptr;
+        if (wParam && pEvents)
+            pEvents->OnEndSession(); // Windows may end the process once this returns: save now, once
         return 0;
     default: break;
     }
-    return ::DefWindowProcW(hWnd, nMsg, wParam, lParam);
+    return ::DefWindowProcW(hWnd.get(), nMsg, wParam, lParam);
 }
 
 } // namespace qv::win32

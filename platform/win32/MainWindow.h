@@ -1,12 +1,11 @@
-// The settings window: the real controls of frmMain, kept in step with its model.
+// The settings window: real controls that show the form's view model and report the user's edits.
 #pragma once
 
 #include "platform/win32/Win32.h"
 
-#include <map>
-
-#include "app/frmMain.h"
+#include "platform/Clock.h"
 #include "platform/MainView.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace qv::win32
 {
@@ -17,9 +16,21 @@ public:
     static constexpr const wchar_t* sClassName = L"QuorvelSettingsWnd";
 
     // The owner keeps the window out of the task bar: owned windows have no button there.
+    MainWindow() = default;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+    ~MainWindow() override { Destroy(); }
+
     bool Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon);
-    void Bind(frmMain* pForm) { pFrm = pForm; }
-    HWND Handle() const { return hWnd; }
+    // Where the user's edits and the timer's ticks go, and what the controls show; nullptr detaches.
+    void Bind(ISettingsEvents* pSettingsEvents, ITimerEvents* pTimerEvents, const SettingsControls* pControls)
+    {
+        pEvents = pSettingsEvents;
+        pTimers = pTimerEvents;
+        pModel = pControls;
+    }
+    void Destroy();
+    HWND Handle() const { return hWnd.get(); }
     // Tab and Enter between the controls.
     bool TranslateDialogMessage(MSG& msg);
 
@@ -29,11 +40,8 @@ public:
     void SetFocus(Control nControl) override;
     void RefreshControls() override;
     void SetLocked(bool bLocked, const std::string& sTitle) override;
-    void SetMenuConfigureEnabled(bool bEnabled) override { bConfigureEnabled = bEnabled; }
     void EndProgram() override;
     void AnimateToTray() override;
-
-    bool IsConfigureEnabled() const { return bConfigureEnabled; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
@@ -45,12 +53,14 @@ private:
     std::string Text(int nId) const;
     void SetText(int nId, const std::string& sText);
 
-    HWND hWnd = nullptr;
-    HWND hTips = nullptr;
-    HFONT hFont = nullptr;
-    frmMain* pFrm = nullptr;
+    // Destroyed in reverse: the tooltips, then the window with its controls, then the font they used.
+    UniqueFont hFont;
+    UniqueWindow hWnd;
+    UniqueWindow hTips;
+    ISettingsEvents* pEvents = nullptr;
+    ITimerEvents* pTimers = nullptr;
+    const SettingsControls* pModel = nullptr;
     bool bRefreshing = false;
-    bool bConfigureEnabled = true;
     bool bValidating = false;
 };
 

@@ -6,6 +6,8 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -41,11 +43,14 @@ void Win32Timers::Start(TimerId nId, int64_t nMilliseconds)
     if (nId != TimerId::Check || !hWnd)
         return;
     const UINT nElapse = static_cast<UINT>(std::min<int64_t>(nMilliseconds, USER_TIMER_MAXIMUM));
-    // Setting the same identifier again replaces the pending timer. A refused timer is retried a bounded
+    // Setting the same identifier again replaces the pending timer. With a window, SetTimer's answer only says
+    // whether it worked, so the id kept for KillTimer is the one passed. A refused timer is retried a bounded
     // number of times: the program must not hang here.
-    nCheckTimer = ::SetTimer(hWnd, nCheckTimerId, nElapse, nullptr);
+    if (nCheckTimer != 0 && nCheckTimer != nCheckTimerId)
+        ::KillTimer(hWnd, nCheckTimer);
+    nCheckTimer = ::SetTimer(hWnd, nCheckTimerId, nElapse, nullptr) != 0 ? nCheckTimerId : 0;
     for (int nTry = 0; nCheckTimer == 0 && nTry < 50; ++nTry)
-        nCheckTimer = ::SetTimer(hWnd, 1, nElapse, nullptr);
+        nCheckTimer = ::SetTimer(hWnd, nFallbackTimerId, nElapse, nullptr) != 0 ? nFallbackTimerId : 0;
 }
 
 void Win32Timers::Stop(TimerId nId)

@@ -26,17 +26,18 @@ public:
     int32_t TimeZoneBiasMinutes() override;
 };
 
-// Timers on the settings window; its procedure receives WM_TIMER with nCheckTimerId.
+// Timers on the settings window; its procedure receives WM_TIMER with the id the timer was set with.
 class Win32Timers final : public ITimers
 {
 public:
     static constexpr UINT_PTR nCheckTimerId = 1684;
+    static constexpr UINT_PTR nFallbackTimerId = 1; // when the system refuses the first id
     HWND hWnd = nullptr;
     void Start(TimerId nId, int64_t nMilliseconds) override;
     void Stop(TimerId nId) override;
 
 private:
-    UINT_PTR nCheckTimer = 0;
+    UINT_PTR nCheckTimer = 0; // the id the running timer was set with; 0 when none runs
 };
 
 class Win32System final : public ISystem
@@ -54,7 +55,7 @@ public:
     void ActivateMainWindow() override;
 };
 
-// The Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is
+// FIXME: the Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is
 // changed on the machine, and the default-mail-client state reads as "not set".
 class PendingIntegration final : public IIntegration
 {

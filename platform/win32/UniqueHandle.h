@@ -47,5 +47,8 @@ private:
 using UniqueHKey = UniqueHandle<HKEY, nullptr, ::RegCloseKey>;
 using UniqueInternet = UniqueHandle<HINTERNET, nullptr, ::WinHttpCloseHandle>;
 using UniqueMenu = UniqueHandle<HMENU, nullptr, ::DestroyMenu>;
+using UniqueWindow = UniqueHandle<HWND, nullptr, ::DestroyWindow>;
+using UniqueFont = UniqueHandle<HFONT, nullptr, ::DeleteObject>;
+using UniqueIcon = UniqueHandle<HICON, nullptr, ::DestroyIcon>;
 
 } // namespace qv::win32

@@ -1,32 +1,23 @@
-// A frmMain that talks to the fake server through libcurl; everything else of the machine is fake.
+// The check's parts talking to the fake server through libcurl; everything else of the machine is fake.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "FakeServer.h"
-#include "app/frmMain.h"
-#include "platform/fake/Fakes.h"
 #include "platform/posix/CurlTransport.h"
+#include "unit/SessionParts.h"
 
 namespace qv::test
 {
 
-class ServerFixture : public ::testing::Test
+class ServerFixture : public ::testing::Test, public SessionParts<CurlTransport>
 {
 protected:
-    fake::FakeMachine M;
-    CurlTransport Curl;
-    Platform P{M.Registry, Curl,          M.Dialogs, M.Clock, M.Timers,   M.View,
-               M.Tray,     M.Integration, M.System,  M.Shell, M.ItemIcons};
-    frmMain Form{P};
-
-    void Account(const FakeServer& server, const std::string& sPassword = "secret")
+    using SessionParts::Account;
+    void Account(const FakeServer& server, const std::string& sPass = "secret")
     {
         ASSERT_TRUE(server.IsRunning());
-        Form.txtZimbraHost_Change(server.HostAndPort());
-        Form.txtUsuario_Change("alice");
-        Form.txtPassword_Change(sPassword);
-        Form.CommitPassword();
+        Account(server.HostAndPort(), "alice", sPass);
     }
     static bool Has(const std::string& sText, const std::string& sPart)
     {

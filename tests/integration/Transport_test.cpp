@@ -26,8 +26,8 @@ TEST_F(Transport, ALoginProbesThenPostsTheExactEnvelope)
     FakeServer server(R"({"account": {"name": "alice", "password": "p&ss<word>"}})");
     Account(server, "p&ss<word>");
     const std::string sEnvelope = LoginEnvelope("alice", "p&ss<word>");
-    const std::string sAnswer = Form.SendSoapRequest(sEnvelope);
-    ASSERT_FALSE(sAnswer.empty()) << Form.sLastError;
+    const std::string sAnswer = Session.SendSoapRequest(sEnvelope);
+    ASSERT_FALSE(sAnswer.empty()) << Session.sLastError;
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].sMethod, "OPTIONS");
@@ -42,15 +42,15 @@ TEST_F(Transport, TheLoginAnswerStartsASessionThatTheNextCheckUses)
 {
     FakeServer server;
     Account(server);
-    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
-    EXPECT_FALSE(Form.sAuthToken.empty());
-    EXPECT_FALSE(Form.sSessionId.empty());
-    EXPECT_EQ(Form.sSessionElement, "session");
-    EXPECT_EQ(Form.nMailPollingInterval, 300);
-    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_FALSE(Session.sAuthToken.empty());
+    EXPECT_FALSE(Session.sSessionId.empty());
+    EXPECT_EQ(Session.sSessionElement, "session");
+    EXPECT_EQ(Reader.nMailPollingInterval, 300);
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u); // one probe only
-    const std::string sLine = "    <session id=\"" + Form.sSessionId + "\">" + Form.sSessionId + "</session>\r\n";
+    const std::string sLine = "    <session id=\"" + Session.sSessionId + "\">" + Session.sSessionId + "</session>\r\n";
     EXPECT_NE(requests[2].sBody.find(sLine), std::string::npos) << requests[2].sBody;
     EXPECT_NE(requests[2].sBody.find("<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\""),
               std::string::npos);
@@ -60,68 +60,68 @@ TEST_F(Transport, AProbeThatIsRefusedStopsBeforeThePost)
 {
     FakeServer server("probe_404");
     Account(server);
-    EXPECT_FALSE(Form.Comprobar());
+    EXPECT_FALSE(Cycle.Comprobar());
     EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(Form.sLastError, "Request to " + SoapUrl(server) +
-                                   "\r\nproduced the following error\r\nNot Found\r\n"
-                                   "Try checking or unchecking 'Use Safe Connection'");
+    EXPECT_EQ(Session.sLastError, "Request to " + SoapUrl(server) +
+                                      "\r\nproduced the following error\r\nNot Found\r\n"
+                                      "Try checking or unchecking 'Use Safe Connection'");
 }
 
 TEST_F(Transport, AServerFaultWithStatus500IsReadAsAFault)
 {
     FakeServer server("soap_500");
     Account(server);
-    EXPECT_FALSE(Form.Comprobar());
-    EXPECT_NE(Form.sLastError.find("system failure"), std::string::npos) << Form.sLastError;
-    EXPECT_TRUE(Form.bServerProbed);
+    EXPECT_FALSE(Cycle.Comprobar());
+    EXPECT_NE(Session.sLastError.find("system failure"), std::string::npos) << Session.sLastError;
+    EXPECT_TRUE(Session.bServerProbed);
 }
 
 TEST_F(Transport, AnHtmlPageWithStatus200IsNoAnswerAndNoError)
 {
     FakeServer server("html_200");
     Account(server);
-    EXPECT_FALSE(Form.Comprobar());
-    EXPECT_EQ(Form.sLastError, "");
-    EXPECT_EQ(Form.sPassword, "secret");
+    EXPECT_FALSE(Cycle.Comprobar());
+    EXPECT_EQ(Session.sLastError, "");
+    EXPECT_EQ(sPassword, "secret");
 }
 
 TEST_F(Transport, ARejectedPasswordIsForgotten)
 {
     FakeServer server("auth_failed");
     Account(server);
-    EXPECT_FALSE(Form.Comprobar());
-    EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
-    EXPECT_EQ(Form.sPassword, "");
-    EXPECT_EQ(Form.Controls.txtPassword, "");
+    EXPECT_FALSE(Cycle.Comprobar());
+    EXPECT_EQ(Session.sLastError, "Incorrect User or Password: alice");
+    EXPECT_EQ(sPassword, "");
+    EXPECT_EQ(Controls.txtPassword, "");
 }
 
 TEST_F(Transport, ACutAnswerIsAParseErrorWithAShortQuote)
 {
     FakeServer server("malformed_xml");
     Account(server);
-    EXPECT_FALSE(Form.Comprobar());
-    EXPECT_EQ(Form.sLastError.rfind("Zimbra server reports an error:\r\n", 0), 0u) << Form.sLastError;
-    EXPECT_LT(Form.sLastError.size(), 400u);
-    EXPECT_TRUE(Form.sAuthToken.empty());
+    EXPECT_FALSE(Cycle.Comprobar());
+    EXPECT_EQ(Session.sLastError.rfind("Zimbra server reports an error:\r\n", 0), 0u) << Session.sLastError;
+    EXPECT_LT(Session.sLastError.size(), 400u);
+    EXPECT_TRUE(Session.sAuthToken.empty());
 }
 
 TEST_F(Transport, AServerThatNeverAnswersTimesOut)
 {
     FakeServer server("hang");
     Account(server);
-    Curl.nReceiveTimeoutSeconds = 2;
-    EXPECT_FALSE(Form.Comprobar());
-    EXPECT_EQ(Form.sLastError.rfind("Request to " + SoapUrl(server) + "\r\n", 0), 0u) << Form.sLastError;
+    Soap.nReceiveTimeoutSeconds = 2;
+    EXPECT_FALSE(Cycle.Comprobar());
+    EXPECT_EQ(Session.sLastError.rfind("Request to " + SoapUrl(server) + "\r\n", 0), 0u) << Session.sLastError;
 }
 
 TEST_F(Transport, ANameThatDoesNotResolveAndAClosedPortGiveTheTemplate)
 {
     for (const std::string sHost : {"nonexistent.invalid", "127.0.0.1:1"})
     {
-        Form.txtZimbraHost_Change(sHost);
-        EXPECT_EQ(Form.SendSoapRequest("<x/>"), "");
-        EXPECT_EQ(Form.sLastError.rfind("Request to http://" + sHost + "/service/soap\r\nproduced", 0), 0u)
-            << Form.sLastError;
+        Account(sHost);
+        EXPECT_EQ(Session.SendSoapRequest("<x/>"), "");
+        EXPECT_EQ(Session.sLastError.rfind("Request to http://" + sHost + "/service/soap\r\nproduced", 0), 0u)
+            << Session.sLastError;
     }
 }
 
@@ -129,8 +129,8 @@ TEST_F(Transport, AFiveMegabyteAnswerIsRead)
 {
     FakeServer server("huge_answer");
     Account(server);
-    ASSERT_TRUE(Form.Comprobar()) << Form.sLastError;
-    EXPECT_FALSE(Form.sAuthToken.empty());
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_FALSE(Session.sAuthToken.empty());
 }
 
 } // namespace
@@ -151,11 +151,11 @@ TEST_F(Transport, AnUntrustedCertificateIsReportedByItsDescription)
     ASSERT_EQ(std::system(sCommand.c_str()), 0);
     FakeServer server({}, {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
     Account(server);
-    Form.Controls.chkSSL = 1;
-    EXPECT_EQ(Form.SendSoapRequest("<x/>"), "");
-    EXPECT_FALSE(Form.sLastError.empty());
-    EXPECT_EQ(Form.sLastError.find("Request to"), std::string::npos) << Form.sLastError;
-    EXPECT_EQ(Form.sLastError.find("Error "), std::string::npos) << Form.sLastError;
+    Controls.chkSSL = 1;
+    EXPECT_EQ(Session.SendSoapRequest("<x/>"), "");
+    EXPECT_FALSE(Session.sLastError.empty());
+    EXPECT_EQ(Session.sLastError.find("Request to"), std::string::npos) << Session.sLastError;
+    EXPECT_EQ(Session.sLastError.find("Error "), std::string::npos) << Session.sLastError;
     EXPECT_TRUE(server.Requests().empty());
     std::filesystem::remove_all(sFolder);
 }

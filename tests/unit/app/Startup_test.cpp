@@ -34,7 +34,7 @@ TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
     EXPECT_NE(M.Soap.Requests[1].sBody.find("<password>secret</password>"), std::string::npos);
     EXPECT_FALSE(M.View.bVisible);
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 300000);
-    EXPECT_EQ(Form.Controls.lblMailPollInterval, "300");
+    EXPECT_EQ(Form.Settings.Controls.lblMailPollInterval, "300");
 }
 
 TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
@@ -45,9 +45,9 @@ TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
         500, "Internal Server Error", FaultAnswer(sAuthFailed, "authentication failed for [alice]")));
     Form.Form_Load();
     EXPECT_TRUE(M.View.bVisible);
-    EXPECT_EQ(Form.Controls.txtPassword, "");
-    EXPECT_EQ(Form.sPassword, "");
-    EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
+    EXPECT_EQ(Form.Settings.Controls.txtPassword, "");
+    EXPECT_EQ(Form.Settings.sPassword, "");
+    EXPECT_EQ(Form.Session.sLastError, "Incorrect User or Password: alice");
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
 }
 
@@ -57,7 +57,7 @@ TEST_F(Startup, AnUnreachableServerDoesNotStopStartUp)
     Form.Form_Load(); // the fake transport has no answers: it cannot connect
     EXPECT_FALSE(M.View.bVisible);
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
-    EXPECT_NE(Form.sLastError.find("Request to http://mail.example.com/service/soap"), std::string::npos);
+    EXPECT_NE(Form.Session.sLastError.find("Request to http://mail.example.com/service/soap"), std::string::npos);
 }
 
 TEST_F(Startup, ExitRemovesTheIconSavesOnceAndEnds)
@@ -93,7 +93,7 @@ TEST_F(Startup, SessionEndDuringARequestSavesOnceAndArmsNothingAfterwards)
     Form.Form_Load();
     const size_t nSaves = Saves();
     M.Soap.OnSend = [&] { Form.Form_Unload(); }; // WM_ENDSESSION while the check waits
-    Form.Dispatch([&] { Form.CheckTimerProc(); });
+    Form.Dispatch([&] { Form.Cycle.CheckTimerProc(); });
     Form.Form_Unload();
     EXPECT_EQ(Saves(), nSaves + 1);
     EXPECT_TRUE(M.Timers.Armed.empty());
@@ -101,14 +101,20 @@ TEST_F(Startup, SessionEndDuringARequestSavesOnceAndArmsNothingAfterwards)
 
 TEST_F(Startup, MessageBoxesAreTopMostWithTheDefaultTitleAndLockConfigure)
 {
+    const auto ConfigureEnabled = [&] {
+        for (const MenuEntry& entry : Form.TrayMenu())
+            if (entry.nCommand == MenuCommand::mnuPopConf)
+                return entry.bEnabled;
+        return false;
+    };
     bool bConfigureWhileOpen = true;
-    M.Dialogs.OnShow = [&] { bConfigureWhileOpen = M.View.bConfigureEnabled; };
+    M.Dialogs.OnShow = [&] { bConfigureWhileOpen = ConfigureEnabled(); };
     Form.ShowMessage("Hello", nMbExclamation);
     ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
     EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 48 | 0x40000);
     EXPECT_EQ(M.Dialogs.Shown[0].sTitle, "Quorvel v5.0.1");
     EXPECT_FALSE(bConfigureWhileOpen);
-    EXPECT_TRUE(M.View.bConfigureEnabled);
+    EXPECT_TRUE(ConfigureEnabled());
     Form.ShowMessage("x", nMbInformation, "Own title");
     EXPECT_EQ(M.Dialogs.Shown[1].sTitle, "Own title");
 }
@@ -130,7 +136,7 @@ TEST_F(Startup, TheServerBoxRefusesSchemesAndPathsButKeepsTheText)
         {
             EXPECT_EQ(M.Dialogs.Shown[0].sText, "Invalid server name");
         }
-        EXPECT_EQ(Form.Controls.txtZimbraHost, sText);
+        EXPECT_EQ(Form.Settings.Controls.txtZimbraHost, sText);
     }
 }
 
@@ -142,15 +148,15 @@ TEST_F(Startup, ChangingServerOrUserEndsTheSession)
     };
     for (const auto& [change, bProbesAgain] : changes)
     {
-        Form.sAuthToken = "tok";
-        Form.sSessionId = "9";
-        Form.bServerProbed = true;
+        Form.Session.sAuthToken = "tok";
+        Form.Session.sSessionId = "9";
+        Form.Session.bServerProbed = true;
         change(Form);
-        EXPECT_TRUE(Form.sAuthToken.empty());
-        EXPECT_TRUE(Form.sSessionId.empty());
-        EXPECT_EQ(Form.bServerProbed, !bProbesAgain);
+        EXPECT_TRUE(Form.Session.sAuthToken.empty());
+        EXPECT_TRUE(Form.Session.sSessionId.empty());
+        EXPECT_EQ(Form.Session.bServerProbed, !bProbesAgain);
     }
-    EXPECT_EQ(Form.sServerHost, "other");
+    EXPECT_EQ(Form.Session.sServerHost, "other");
 }
 
 TEST_F(Startup, OkChecksBeforeSavingAndSavesOnlyAfterSuccess)
@@ -175,6 +181,27 @@ TEST_F(Startup, OkChecksBeforeSavingAndSavesOnlyAfterSuccess)
     EXPECT_FALSE(M.View.bVisible);
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 120000);
     EXPECT_NE(M.Soap.Requests.back().sBody.find("<password>secret</password>"), std::string::npos);
+}
+
+TEST_F(Startup, AnotherAccountStartsWithEmptyLists)
+{
+    const auto KnowFolders = [&] {
+        ASSERT_TRUE(Form.Reader.ProcessResponse(
+            Envelope("<context xmlns=\"urn:zimbra\"><refresh><folder id=\"1\" name=\"USER_ROOT\">"
+                     "<folder id=\"2\" name=\"Inbox\"/><folder id=\"257\" name=\"Work\"/></folder></refresh>"
+                     "</context>",
+                     "<BatchResponse xmlns=\"urn:zimbra\"/>")));
+    };
+    Form.txtUsuario_Change("alice");
+    KnowFolders();
+    Form.txtUsuario_Change("alice"); // the same text: nothing changes
+    EXPECT_NE(Form.Reader.Lists.FindFolder("257"), -1);
+    Form.txtUsuario_Change("bob");
+    EXPECT_EQ(Form.Reader.Lists.FindFolder("257"), -1);
+    EXPECT_FALSE(Form.Reader.Lists.bRefreshLeido);
+    KnowFolders();
+    Form.txtZimbraHost_Change("other.example.com");
+    EXPECT_EQ(Form.Reader.Lists.FindFolder("2"), -1);
 }
 
 } // namespace

@@ -10,7 +10,7 @@ class Items : public test::FormFixture
 protected:
     Icontify& Review()
     {
-        Icontify& item = Form.AddCalItem();
+        Icontify& item = Form.Items.AddCalItem();
         item.name = "Review";
         item.sCuando = "10:00 - 10:30";
         return item;
@@ -69,15 +69,15 @@ TEST_F(Items, AnItemLetGoInsideItsOwnEventLivesUntilTheEventEnds)
     item.Show();
     const int nTag = item.GetTag();
     Form.Dispatch([&] {
-        Icontify* pItem = Form.CalItem(nTag);
+        Icontify* pItem = Form.Items.CalItem(nTag);
         Form.ReleaseCalItem(nTag);
-        EXPECT_EQ(Form.CalItem(nTag), nullptr);
+        EXPECT_EQ(Form.Items.CalItem(nTag), nullptr);
         EXPECT_EQ(pItem->name, "Review"); // still a live object: its window's message is on the stack
     });
     EXPECT_EQ(M.ItemIcons.nAlive, 0);
     EXPECT_EQ(M.ItemIcons.Log.back().nCommand, ShellCommand::Delete);
     // Positions never move: the next item takes a new one.
-    EXPECT_EQ(Form.AddCalItem().GetTag(), nTag + 1);
+    EXPECT_EQ(Form.Items.AddCalItem().GetTag(), nTag + 1);
 }
 
 TEST_F(Items, ExitRemovesEveryAppointmentIcon)

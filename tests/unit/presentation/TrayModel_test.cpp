@@ -74,10 +74,14 @@ TEST(TrayModel, ResetAndShellRestart)
     EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
     EXPECT_TRUE(model.Record().sInfo.empty());
     EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nNone);
-    // The reset's own flags lack the callback message: re-adding with them would lose every click.
+    // The reset's own flags lack the callback message: re-adding with them would lose every click; and the
+    // balloon of the mail since read must not come back with the icon.
     again = ForShellRestart(model.Record());
     EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
     EXPECT_EQ(again.nIcon, TrayIconKind::Window);
+    EXPECT_TRUE(again.sInfo.empty());
+    EXPECT_TRUE(again.sInfoTitle.empty());
+    EXPECT_EQ(again.nInfoFlags, InfoFlags::nNone);
 }
 
 TEST(TrayModel, AppointmentBalloonSplitsAtTheFirstLine)

@@ -1,5 +1,5 @@
 #include "../Answers.h"
-#include "../FormFixture.h"
+#include "../SessionFixture.h"
 
 namespace qv
 {
@@ -19,14 +19,14 @@ std::string Message(const std::string& sId, const std::string& sFolder, const st
 const std::string sFromBoth = "<e a=\"jose@example.es\" d=\"José\" p=\"José Núñez\" t=\"f\"/>";
 const std::string sFromAddress = "<e a=\"bob@example.com\" t=\"f\"/>";
 
-class Notify : public FormFixture
+class Notify : public SessionFixture
 {
 protected:
     void SetUp() override
     {
-        Form.sAuthToken = "tok";
-        Form.sSessionId = "1842";
-        Form.sSessionElement = "session";
+        Session.sAuthToken = "tok";
+        Session.sSessionId = "1842";
+        Session.sSessionElement = "session";
     }
     // The first answer of a session: the refresh block with the account's folders and tags.
     std::string RefreshAnswer(const std::string& sInner)
@@ -39,34 +39,34 @@ protected:
     std::string NotifyAnswer(const std::string& sBlocks) { return CheckAnswer("1842", {}, sBlocks); }
     void KnowFolders()
     {
-        ASSERT_TRUE(Form.ProcessResponse(RefreshAnswer(
+        ASSERT_TRUE(Reader.ProcessResponse(RefreshAnswer(
             "<folder id=\"1\" name=\"USER_ROOT\"><folder id=\"2\" name=\"Inbox\"/><folder id=\"4\" name=\"Junk\"/>"
             "<folder id=\"257\" name=\"Work\"/></folder>")));
-        M.Tray.Announced.clear();
+        Icon.Announced.clear();
     }
 };
 
 TEST_F(Notify, TheFirstRefreshSummarisesTheUnreadFoldersAndTagsInOrder)
 {
-    ASSERT_TRUE(Form.ProcessResponse(RefreshAnswer(
+    ASSERT_TRUE(Reader.ProcessResponse(RefreshAnswer(
         "<tags><tag id=\"258\" name=\"Urgent\" color=\"5\" u=\"4\" n=\"9\"/></tags>"
         "<folder id=\"1\" name=\"USER_ROOT\"><folder id=\"2\" name=\"Inbox\" u=\"3\"/>"
         "<folder id=\"3\" name=\"Trash\" u=\"2\"/><folder id=\"4\" name=\"Junk\" u=\"6\"/>"
         "<folder id=\"257\" name=\"Work\" u=\"1\"><folder id=\"263\" name=\"Projects\"/></folder>"
         "<link id=\"300\" name=\"Boss calendar\" view=\"appointment\" zid=\"b0\" rid=\"10\" u=\"0\"/></folder>")));
-    ASSERT_EQ(M.Tray.Announced.size(), 1u);
-    EXPECT_EQ(M.Tray.Announced[0].nSinLeer, 8);
-    EXPECT_EQ(M.Tray.Announced[0].sMensaje,
+    ASSERT_EQ(Icon.Announced.size(), 1u);
+    EXPECT_EQ(Icon.Announced[0].nSinLeer, 8);
+    EXPECT_EQ(Icon.Announced[0].sMensaje,
               "You have unread e-mail messages\r\nInbox (3)\r\nWork (1)\r\nTag: Urgent (4)");
-    EXPECT_NE(Form.Lists.FindFolder("b0:10"), -1);
-    EXPECT_NE(Form.Lists.FindFolder("263"), -1);
+    EXPECT_NE(Reader.Lists.FindFolder("b0:10"), -1);
+    EXPECT_NE(Reader.Lists.FindFolder("263"), -1);
 
     // A later refresh (a new login) changes neither the lists nor the summary.
-    M.Tray.Announced.clear();
-    ASSERT_TRUE(Form.ProcessResponse(RefreshAnswer("<folder id=\"1\" name=\"USER_ROOT\">"
-                                                   "<folder id=\"2\" name=\"Renamed\" u=\"9\"/></folder>")));
-    EXPECT_TRUE(M.Tray.Announced.empty());
-    EXPECT_EQ(Form.Lists.Folders[static_cast<size_t>(Form.Lists.FindFolder("2"))]->sNombre, "Inbox");
+    Icon.Announced.clear();
+    ASSERT_TRUE(Reader.ProcessResponse(RefreshAnswer("<folder id=\"1\" name=\"USER_ROOT\">"
+                                                     "<folder id=\"2\" name=\"Renamed\" u=\"9\"/></folder>")));
+    EXPECT_TRUE(Icon.Announced.empty());
+    EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("2"))]->sNombre, "Inbox");
 }
 
 TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
@@ -76,14 +76,13 @@ TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
         "<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromBoth, "Presupuesto &amp; plazos") +
         Message("714", "2", "", sFromAddress, "already read") + Message("715", "4", "u", sFromAddress, "junk") +
         Message("716", "257", "au", sFromAddress, "work") + "</created></notify>";
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(sBlock)));
-    EXPECT_EQ(Form.sNotifySeq, "3");
-    ASSERT_EQ(M.Tray.Announced.size(), 1u);
-    EXPECT_EQ(M.Tray.Announced[0].nSinLeer, 2);
-    EXPECT_EQ(M.Tray.Announced[0].sMensaje,
-              "You have unread e-mail messages\r\n"
-              "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
-              "From: bob@example.com\r\nSubject: work");
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock)));
+    EXPECT_EQ(Session.sNotifySeq, "3");
+    ASSERT_EQ(Icon.Announced.size(), 1u);
+    EXPECT_EQ(Icon.Announced[0].nSinLeer, 2);
+    EXPECT_EQ(Icon.Announced[0].sMensaje, "You have unread e-mail messages\r\n"
+                                          "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
+                                          "From: bob@example.com\r\nSubject: work");
 }
 
 TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
@@ -91,46 +90,46 @@ TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
     KnowFolders();
     const std::string sBlock =
         "<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromAddress, "once") + "</created></notify>";
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(sBlock + sBlock)));
-    EXPECT_EQ(M.Tray.Announced.at(0).nSinLeer, 1);
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock + sBlock)));
+    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 }
 
 TEST_F(Notify, ModifiedOrDeletedMailResetsTheIconOnlyWhenNothingIsNew)
 {
     KnowFolders();
     ASSERT_TRUE(
-        Form.ProcessResponse(NotifyAnswer("<notify seq=\"4\"><modified><m f=\"\" id=\"701\"/></modified></notify>")));
-    EXPECT_EQ(M.Tray.nResets, 1);
-    EXPECT_TRUE(M.Tray.Announced.empty());
+        Reader.ProcessResponse(NotifyAnswer("<notify seq=\"4\"><modified><m f=\"\" id=\"701\"/></modified></notify>")));
+    EXPECT_EQ(Icon.nResets, 1);
+    EXPECT_TRUE(Icon.Announced.empty());
 
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer("<notify seq=\"5\"><created>" +
-                                                  Message("720", "2", "u", sFromAddress, "new") +
-                                                  "</created><modified><m f=\"\" id=\"701\"/></modified></notify>")));
-    EXPECT_EQ(M.Tray.nResets, 1);
-    EXPECT_EQ(M.Tray.Announced.at(0).nSinLeer, 1);
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer("<notify seq=\"5\"><created>" +
+                                                    Message("720", "2", "u", sFromAddress, "new") +
+                                                    "</created><modified><m f=\"\" id=\"701\"/></modified></notify>")));
+    EXPECT_EQ(Icon.nResets, 1);
+    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 }
 
 TEST_F(Notify, DeletesListingSeveralIdsRemoveEachOne)
 {
     KnowFolders();
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
         "<notify seq=\"6\"><created><tag id=\"266\" name=\"Proveedores\" color=\"2\"/></created></notify>")));
-    EXPECT_NE(Form.Lists.FindTag("266"), -1);
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer("<notify seq=\"7\"><deleted id=\"612,257,266\"/></notify>")));
-    EXPECT_EQ(Form.Lists.FindTag("266"), -1);
-    EXPECT_EQ(Form.Lists.FindFolder("257"), -1);
-    EXPECT_NE(Form.Lists.FindFolder("2"), -1);
+    EXPECT_NE(Reader.Lists.FindTag("266"), -1);
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer("<notify seq=\"7\"><deleted id=\"612,257,266\"/></notify>")));
+    EXPECT_EQ(Reader.Lists.FindTag("266"), -1);
+    EXPECT_EQ(Reader.Lists.FindFolder("257"), -1);
+    EXPECT_NE(Reader.Lists.FindFolder("2"), -1);
 }
 
 TEST_F(Notify, CreatedAndRenamedFoldersJoinTheLists)
 {
     KnowFolders();
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
         "<notify seq=\"8\"><created><folder id=\"270\" name=\"Clients\" l=\"1\"/></created>"
         "<modified><folder id=\"257\" name=\"Work done\"/><folder id=\"2\" u=\"4\"/></modified></notify>")));
-    EXPECT_NE(Form.Lists.FindFolder("270"), -1);
-    EXPECT_EQ(Form.Lists.Folders[static_cast<size_t>(Form.Lists.FindFolder("257"))]->sNombre, "Work done");
-    EXPECT_EQ(Form.Lists.Folders[static_cast<size_t>(Form.Lists.FindFolder("2"))]->sNombre, "Inbox");
+    EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
+    EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("257"))]->sNombre, "Work done");
+    EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("2"))]->sNombre, "Inbox");
 }
 
 TEST_F(Notify, SoundAndWindowFollowTheirCheckBoxes)
@@ -138,29 +137,16 @@ TEST_F(Notify, SoundAndWindowFollowTheirCheckBoxes)
     KnowFolders();
     const std::string sBlock =
         "<notify seq=\"9\"><created>" + Message("730", "2", "u", sFromAddress, "hello") + "</created></notify>";
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(sBlock)));
-    EXPECT_EQ(M.System.nSounds, 0);
-    EXPECT_TRUE(M.Dialogs.Shown.empty());
-    Form.Controls.chkSonido = 1;
-    Form.Controls.chkVentana = 1;
-    ASSERT_TRUE(Form.ProcessResponse(NotifyAnswer(sBlock)));
-    EXPECT_EQ(M.System.nSounds, 1);
-    ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
-    EXPECT_EQ(M.Dialogs.Shown[0].sText, M.Tray.Announced.back().sMensaje);
-    EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 64 | 0x40000);
-}
-
-TEST_F(Notify, AnotherAccountStartsWithEmptyLists)
-{
-    KnowFolders();
-    Form.txtUsuario_Change(Form.Controls.txtUsuario); // the same text: nothing changes
-    EXPECT_NE(Form.Lists.FindFolder("257"), -1);
-    Form.txtUsuario_Change("bob");
-    EXPECT_EQ(Form.Lists.FindFolder("257"), -1);
-    EXPECT_FALSE(Form.Lists.bRefreshLeido);
-    KnowFolders();
-    Form.txtZimbraHost_Change("other.example.com");
-    EXPECT_EQ(Form.Lists.FindFolder("2"), -1);
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock)));
+    EXPECT_EQ(System.nSounds, 0);
+    EXPECT_TRUE(Dialogs.Shown.empty());
+    Controls.chkSonido = 1;
+    Controls.chkVentana = 1;
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock)));
+    EXPECT_EQ(System.nSounds, 1);
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].sText, Icon.Announced.back().sMensaje);
+    EXPECT_EQ(Dialogs.Shown[0].nStyle, 64 | 0x40000);
 }
 
 } // namespace

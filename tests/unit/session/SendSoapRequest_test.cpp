@@ -1,5 +1,5 @@
 #include "../Answers.h"
-#include "../FormFixture.h"
+#include "../SessionFixture.h"
 #include "session/Transport.h"
 
 namespace qv
@@ -10,16 +10,10 @@ namespace
 using namespace test;
 using fake::FakeSoapTransport;
 
-class SendSoap : public FormFixture
+class SendSoap : public SessionFixture
 {
 protected:
-    void SetUp() override
-    {
-        Form.txtZimbraHost_Change("mail.example.com:8443");
-        Form.txtUsuario_Change("alice");
-        Form.txtPassword_Change("secret");
-        Form.CommitPassword();
-    }
+    void SetUp() override { Account("mail.example.com:8443"); }
     const std::string sTemplateStart = "Request to http://mail.example.com:8443/service/soap\r\n"
                                        "produced the following error\r\n";
     const std::string sTemplateEnd = "\r\nTry checking or unchecking 'Use Safe Connection'";
@@ -28,71 +22,71 @@ protected:
 TEST_F(SendSoap, ProbesOnceThenPostsWithTheHostHeader)
 {
     AnswerWith(LoginAnswer());
-    M.Soap.Replies.push_back(FakeSoapTransport::Ok(LoginAnswer()));
-    EXPECT_FALSE(Form.SendSoapRequest("<a/>").empty());
-    EXPECT_FALSE(Form.SendSoapRequest("<b/>").empty());
-    ASSERT_EQ(M.Soap.Requests.size(), 3u);
-    EXPECT_EQ(M.Soap.Requests[0].sMethod, "OPTIONS");
-    EXPECT_EQ(M.Soap.Requests[0].sBody, "");
-    for (const fake::SentRequest& request : M.Soap.Requests)
+    Soap.Replies.push_back(FakeSoapTransport::Ok(LoginAnswer()));
+    EXPECT_FALSE(Session.SendSoapRequest("<a/>").empty());
+    EXPECT_FALSE(Session.SendSoapRequest("<b/>").empty());
+    ASSERT_EQ(Soap.Requests.size(), 3u);
+    EXPECT_EQ(Soap.Requests[0].sMethod, "OPTIONS");
+    EXPECT_EQ(Soap.Requests[0].sBody, "");
+    for (const fake::SentRequest& request : Soap.Requests)
     {
         EXPECT_EQ(request.sUrl, "http://mail.example.com:8443/service/soap");
         EXPECT_EQ(request.sHost, "mail.example.com:8443");
     }
-    EXPECT_EQ(M.Soap.Requests[2].sBody, "<b/>");
-    EXPECT_TRUE(Form.bServerProbed);
+    EXPECT_EQ(Soap.Requests[2].sBody, "<b/>");
+    EXPECT_TRUE(Session.bServerProbed);
 }
 
 TEST_F(SendSoap, UsesHttpsWhenSafeConnectionIsTicked)
 {
-    Form.Controls.chkSSL = 1;
+    Controls.chkSSL = 1;
     AnswerWith(LoginAnswer());
-    (void)Form.SendSoapRequest("<a/>");
-    EXPECT_EQ(M.Soap.Requests[0].sUrl, "https://mail.example.com:8443/service/soap");
+    (void)Session.SendSoapRequest("<a/>");
+    EXPECT_EQ(Soap.Requests[0].sUrl, "https://mail.example.com:8443/service/soap");
 }
 
 TEST_F(SendSoap, AProbeOtherThan200StopsBeforeThePost)
 {
-    M.Soap.Replies.push_back(FakeSoapTransport::Status(404, "Not Found"));
-    EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(M.Soap.Requests.size(), 1u);
-    EXPECT_EQ(Form.sLastError, sTemplateStart + "Not Found" + sTemplateEnd);
-    EXPECT_FALSE(Form.bServerProbed);
+    Soap.Replies.push_back(FakeSoapTransport::Status(404, "Not Found"));
+    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+    EXPECT_EQ(Soap.Requests.size(), 1u);
+    EXPECT_EQ(Session.sLastError, sTemplateStart + "Not Found" + sTemplateEnd);
+    EXPECT_FALSE(Session.bServerProbed);
 }
 
 TEST_F(SendSoap, AnswersWithoutAnEnvelopeAreEmpty)
 {
     AnswerWith("<html><body>Zimbra Web Client Sign In</body></html>");
-    EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Form.sLastError, ""); // a 200 without envelope: nothing to tell
-    EXPECT_TRUE(Form.bServerProbed);
+    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+    EXPECT_EQ(Session.sLastError, ""); // a 200 without envelope: nothing to tell
+    EXPECT_TRUE(Session.bServerProbed);
 
-    M.Soap.Replies.push_back(FakeSoapTransport::Status(502, "Bad Gateway", "<html>proxy</html>"));
-    EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Form.sLastError, sTemplateStart + "Bad Gateway" + sTemplateEnd);
-    EXPECT_FALSE(Form.bServerProbed);
+    Soap.Replies.push_back(FakeSoapTransport::Status(502, "Bad Gateway", "<html>proxy</html>"));
+    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+    EXPECT_EQ(Session.sLastError, sTemplateStart + "Bad Gateway" + sTemplateEnd);
+    EXPECT_FALSE(Session.bServerProbed);
 }
 
 TEST_F(SendSoap, AFaultAnswerWithStatus500IsStillReturnedForReading)
 {
     AnswerWith({});
-    M.Soap.Replies.back() = FakeSoapTransport::Status(
+    Soap.Replies.back() = FakeSoapTransport::Status(
         500, "Internal Server Error", FaultAnswer("service.AUTH_EXPIRED", "auth credentials have expired"));
-    EXPECT_NE(Form.SendSoapRequest("<a/>").find("AUTH_EXPIRED"), std::string::npos);
-    EXPECT_EQ(Form.sLastError, "");
+    EXPECT_NE(Session.SendSoapRequest("<a/>").find("AUTH_EXPIRED"), std::string::npos);
+    EXPECT_EQ(Session.sLastError, "");
 }
 
 TEST_F(SendSoap, ARejectedLoginClearsThePasswordAndTheToken)
 {
-    Form.sAuthToken = "tok";
+    Session.sAuthToken = "tok";
     AnswerWith({});
-    M.Soap.Replies.back() = FakeSoapTransport::Status(500, "Internal Server Error",
-                                                      FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
-    EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Form.sLastError, "Incorrect User or Password: alice");
-    EXPECT_EQ(Form.sPassword, "");
-    EXPECT_EQ(Form.Controls.txtPassword, "");
-    EXPECT_EQ(Form.sAuthToken, "");
+    Soap.Replies.back() = FakeSoapTransport::Status(500, "Internal Server Error",
+                                                    FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
+    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+    EXPECT_EQ(Session.sLastError, "Incorrect User or Password: alice");
+    EXPECT_EQ(sPassword, "");
+    EXPECT_EQ(Controls.txtPassword, "");
+    EXPECT_EQ(Session.sAuthToken, "");
 }
 
 TEST_F(SendSoap, AMessageSubjectSayingAuthFailedIsJustMail)
@@ -101,8 +95,8 @@ TEST_F(SendSoap, AMessageSubjectSayingAuthFailedIsJustMail)
         "<notify seq=\"1\"><created><m id=\"713\" l=\"2\" f=\"u\"><e a=\"x@example.com\" t=\"f\"/>"
         "<su>AUTH_FAILED &lt;soap:Fault&gt; AUTH_FAILED</su></m></created></notify>";
     AnswerWith(CheckAnswer("1842", {}, sNotify));
-    EXPECT_FALSE(Form.SendSoapRequest("<a/>").empty());
-    EXPECT_EQ(Form.sPassword, "secret");
+    EXPECT_FALSE(Session.SendSoapRequest("<a/>").empty());
+    EXPECT_EQ(sPassword, "secret");
 }
 
 TEST_F(SendSoap, TransportFailuresBecomeTheirTexts)
@@ -126,21 +120,21 @@ TEST_F(SendSoap, TransportFailuresBecomeTheirTexts)
     };
     for (const Case& c : cases)
     {
-        Form.bServerProbed = true;
-        M.Soap.Replies.push_back(
+        Session.bServerProbed = true;
+        Soap.Replies.push_back(
             FakeSoapTransport::Failure(c.nError, c.nCode, "The server name or address could not be resolved"));
-        EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-        EXPECT_EQ(Form.sLastError, c.sExpected);
-        EXPECT_TRUE(Form.bServerProbed); // a transport failure leaves the probe as it was
+        EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+        EXPECT_EQ(Session.sLastError, c.sExpected);
+        EXPECT_TRUE(Session.bServerProbed); // a transport failure leaves the probe as it was
     }
 }
 
 TEST_F(SendSoap, AnInvalidStoredHostSendsNothing)
 {
-    Form.txtZimbraHost_Change("https://mail.example.com/zimbra");
-    EXPECT_EQ(Form.SendSoapRequest("<a/>"), "");
-    EXPECT_TRUE(M.Soap.Requests.empty());
-    EXPECT_EQ(Form.sLastError, "Invalid server name: https://mail.example.com/zimbra");
+    Account("https://mail.example.com/zimbra");
+    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
+    EXPECT_TRUE(Soap.Requests.empty());
+    EXPECT_EQ(Session.sLastError, "Invalid server name: https://mail.example.com/zimbra");
 }
 
 TEST(ErrorTemplate, ReplacesTheAddressBeforeTheError)

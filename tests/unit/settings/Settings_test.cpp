@@ -16,7 +16,7 @@ class Settings : public FormFixture
 TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
 {
     Form.Form_Load();
-    const SettingsControls& c = Form.Controls;
+    const SettingsControls& c = Form.Settings.Controls;
     EXPECT_EQ(c.chkSSL, 0);
     EXPECT_EQ(c.chkGuardaPassword, 1);
     EXPECT_EQ(c.chkWebmailLogin, 1);
@@ -52,12 +52,12 @@ TEST_F(Settings, BadStoredValuesGiveSoundDefaultsAndTextSurvives)
     const std::string sLongFilter(5000, 'x');
     Store("Filtros", sLongFilter + "|Ελληνικά");
     Form.Form_Load();
-    EXPECT_EQ(Form.Controls.chkSSL, 0);
-    EXPECT_FALSE(Form.Controls.optWhiteList);
-    EXPECT_EQ(Form.Controls.chkSonido, 0);
-    EXPECT_FALSE(Form.Controls.mnuPopWinSetupAutoRun);
-    EXPECT_EQ(Form.Controls.chkVentana, 0);
-    EXPECT_EQ(Form.Controls.chkWebmailLogin, 0);
+    EXPECT_EQ(Form.Settings.Controls.chkSSL, 0);
+    EXPECT_FALSE(Form.Settings.Controls.optWhiteList);
+    EXPECT_EQ(Form.Settings.Controls.chkSonido, 0);
+    EXPECT_FALSE(Form.Settings.Controls.mnuPopWinSetupAutoRun);
+    EXPECT_EQ(Form.Settings.Controls.chkVentana, 0);
+    EXPECT_EQ(Form.Settings.Controls.chkWebmailLogin, 0);
     EXPECT_EQ(Stored("Filtros"), sLongFilter + "|Ελληνικά");
     EXPECT_EQ(Stored("HTTPS"), "0");
     EXPECT_EQ(Stored("Ventana"), "0");
@@ -67,15 +67,15 @@ TEST_F(Settings, PlainPasswordIsUsedAndThenStoredScrambled)
 {
     Store("Password", "text:s3cr&t");
     Form.LoadSettings();
-    EXPECT_EQ(Form.sPassword, "s3cr&t");
-    EXPECT_EQ(Form.Controls.txtPassword, std::string(20, '*'));
-    Form.SaveSettings(SaveMode::UserChange);
+    EXPECT_EQ(Form.Settings.sPassword, "s3cr&t");
+    EXPECT_EQ(Form.Settings.Controls.txtPassword, std::string(20, '*'));
+    Form.Settings.SaveSettings(SaveMode::UserChange);
     EXPECT_NE(Stored("Password"), "text:s3cr&t");
     EXPECT_EQ(RestoredPassword(Stored("Password"), true), "s3cr&t");
 
     fake::FakeMachine other;
     other.Registry = M.Registry;
-    frmMain next(other.Bundle);
+    SettingsForm next(other.Registry, other.Integration, other.View);
     next.LoadSettings();
     EXPECT_EQ(next.sPassword, "s3cr&t");
 }
@@ -86,10 +86,10 @@ TEST_F(Settings, PasswordsThatCannotBeScrambledComeBackUnchanged)
     {
         Form.txtPassword_Change(sPassword);
         Form.CommitPassword();
-        Form.SaveSettings(SaveMode::UserChange);
+        Form.Settings.SaveSettings(SaveMode::UserChange);
         fake::FakeMachine other;
         other.Registry = M.Registry;
-        frmMain next(other.Bundle);
+        SettingsForm next(other.Registry, other.Integration, other.View);
         next.LoadSettings();
         EXPECT_EQ(next.sPassword, sPassword);
     }
@@ -112,29 +112,29 @@ TEST_F(Settings, WithoutSavePasswordNothingIsStoredAndTheWindowAsks)
 
 TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
 {
-    Form.sAuthToken = "tok";
-    Form.sSessionId = "17";
+    Form.Session.sAuthToken = "tok";
+    Form.Session.sSessionId = "17";
     Form.CommitPassword(); // nothing changed: nothing happens
-    EXPECT_EQ(Form.sAuthToken, "tok");
+    EXPECT_EQ(Form.Session.sAuthToken, "tok");
     Form.txtPassword_Change("new one");
     Form.CommitPassword();
-    EXPECT_EQ(Form.sPassword, "new one");
-    EXPECT_EQ(Form.Controls.txtPassword, std::string(20, '*'));
-    EXPECT_TRUE(Form.sAuthToken.empty());
-    EXPECT_TRUE(Form.sSessionId.empty());
+    EXPECT_EQ(Form.Settings.sPassword, "new one");
+    EXPECT_EQ(Form.Settings.Controls.txtPassword, std::string(20, '*'));
+    EXPECT_TRUE(Form.Session.sAuthToken.empty());
+    EXPECT_TRUE(Form.Session.sSessionId.empty());
     Form.txtPassword_Change("");
     Form.CommitPassword();
-    EXPECT_EQ(Form.Controls.txtPassword, "");
-    EXPECT_EQ(Form.sPassword, "");
+    EXPECT_EQ(Form.Settings.Controls.txtPassword, "");
+    EXPECT_EQ(Form.Settings.sPassword, "");
 }
 
 TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystem)
 {
-    Form.Controls.mnuPopWinSetupMailtoHandler = false;
+    Form.Settings.Controls.mnuPopWinSetupMailtoHandler = false;
     M.Integration.bDefaultMailClient = true;
-    Form.SaveSettings(SaveMode::UserChange);
+    Form.Settings.SaveSettings(SaveMode::UserChange);
     EXPECT_EQ(Stored("mailtoHandler"), "0");
-    Form.SaveSettings(SaveMode::Shutdown);
+    Form.Settings.SaveSettings(SaveMode::Shutdown);
     EXPECT_EQ(Stored("mailtoHandler"), "1");
     EXPECT_EQ(M.Integration.Applied, (std::vector<int>{1, 2}));
 }
@@ -143,9 +143,27 @@ TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
 {
     M.Registry.bFailWrites = true;
     Form.txtZimbraHost_Change("mail.example.com");
-    Form.SaveSettings(SaveMode::UserChange);
-    EXPECT_EQ(Form.Controls.txtZimbraHost, "mail.example.com");
+    Form.Settings.SaveSettings(SaveMode::UserChange);
+    EXPECT_EQ(Form.Settings.Controls.txtZimbraHost, "mail.example.com");
     EXPECT_FALSE(M.Registry.KeyExists(RegRoot::CurrentUser, sSettingsKey));
+}
+
+TEST(SettingsForm, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
+{
+    for (const bool bWebmailLogin : {true, false})
+    {
+        fake::FakeMachine m;
+        const std::string sStored = StoredPassword("Tr0ub4dor&3", bWebmailLogin);
+        ASSERT_NE(sStored.rfind("text:", 0), 0u) << "the password must be stored scrambled for this test";
+        ASSERT_NE(DecodePassword(sStored, !bWebmailLogin), "Tr0ub4dor&3"); // the other radix reads another one
+        m.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Text, bWebmailLogin ? "1" : "0", 0});
+        m.Registry.Put(sSettingsKey, "Password", RegValue{RegKind::Text, sStored, 0});
+        SettingsForm form(m.Registry, m.Integration, m.View);
+        form.LoadSettings();
+        EXPECT_EQ(form.sPassword, "Tr0ub4dor&3") << bWebmailLogin;
+        form.SaveSettings(SaveMode::Shutdown);
+        EXPECT_EQ(m.Registry.Text(sSettingsKey, "Password"), sStored) << bWebmailLogin;
+    }
 }
 
 TEST(Registry2, ReadsTextsAndNumbersAndWritesKeepingTheType)

@@ -1,4 +1,4 @@
-#include "presentation/TrayEvents.h"
+#include "platform/TrayEvents.h"
 
 #include <cstring>
 

@@ -1,11 +1,12 @@
-// The account's changes in an answer: the first refresh block's unread summary, the notify blocks with new
-// mail, and the one announcement each answer ends in.
+#include "session/AnswerReader.h"
+
 #include <charconv>
 #include <sstream>
 
-#include "app/frmMain.h"
+#include "platform/Dialogs.h"
 #include "platform/Text.h"
 #include "session/AnswerPaths.h"
+#include "session/SessionRules.h"
 
 namespace qv
 {
@@ -13,7 +14,23 @@ namespace qv
 namespace
 {
 
+constexpr size_t nExcerptLength = 200;
 constexpr const char* sCrLf = "\r\n";
+
+// Answers are one line, so the "faulty line" is the whole answer: quote only the neighbourhood of the fault.
+std::string ParseErrorExcerpt(std::string_view sAnswer, ptrdiff_t nOffset)
+{
+    const size_t nAt = std::min(static_cast<size_t>(std::max<ptrdiff_t>(nOffset, 0)), sAnswer.size());
+    size_t nStart = nAt > nExcerptLength / 2 ? nAt - nExcerptLength / 2 : 0;
+    while (nStart > 0 && (static_cast<unsigned char>(sAnswer[nStart]) & 0xC0) == 0x80)
+        --nStart; // begin on a whole character
+    return CutUtf8(sAnswer.substr(nStart), nExcerptLength);
+}
+
+bool EndsSession(const std::string& sCode)
+{
+    return sCode == "service.AUTH_REQUIRED" || sCode == "service.AUTH_EXPIRED" || sCode.rfind("account.", 0) == 0;
+}
 
 int64_t NumberOf(const pugi::xml_attribute& attribute)
 {
@@ -51,7 +68,89 @@ std::string RemoveTrailingLineBreaks(std::string sText)
 
 } // namespace
 
-void frmMain::ReadRefresh(const pugi::xml_node& root)
+AnswerReader::AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock,
+                           const SettingsControls& controls, ShowFn fnShowMessage)
+    : Lists([this](const std::string& sText) { fnShow(sText, nMbExclamation); })
+    , Session(session)
+    , Icon(icon)
+    , System(system)
+    , Clock(clock)
+    , Controls(controls)
+    , fnShow(std::move(fnShowMessage))
+    , Xp([this](const std::string& sText) { fnShow(sText, nMbInformation); })
+{
+}
+
+bool AnswerReader::ProcessResponse(const std::string& sAnswer)
+{
+    sMensaje.clear();
+    nSinLeer = 0;
+    sReminders.clear();
+
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result =
+        doc.load_buffer(sAnswer.data(), sAnswer.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!result)
+    {
+        Session.sLastError = std::string("Zimbra server reports an error:\r\n") + result.description() + "\r\n" +
+                             ParseErrorExcerpt(sAnswer, result.offset);
+        return false;
+    }
+    const pugi::xml_node root = doc.document_element();
+
+    // A fault that is the whole answer: the request failed, and with it, as a rule, the session.
+    if (Xp.NodeExists(root, Paths::sTopFault))
+    {
+        if (Xp.NodeExists(root, Paths::sTopFaultText))
+            Session.sLastError = Xp.NodeText(root, Paths::sTopFaultText);
+        // The server keeps the session when only the message was too big.
+        if (Session.sLastError.find("exceeded allowed size") == std::string::npos)
+            Session.EndSession();
+        return false;
+    }
+
+    // A fault in place of one request of a batch concerns that request, unless it is about the session itself.
+    for (const pugi::xpath_node& fault : Xp.SelectAll(root, Paths::sBatchFaults))
+    {
+        const std::string sCode = InnerText(fault.node().select_node(Paths::sFaultCode.c_str()));
+        Session.sLastError = InnerText(fault.node().select_node(Paths::sFaultText.c_str()));
+        if (EndsSession(sCode))
+        {
+            Session.EndSession();
+            return false;
+        }
+    }
+
+    bool bDone = false, bLogin = false;
+    const bool bResult = Session.ProcessSession(Xp, root, bDone, bLogin);
+    if (bDone)
+        return bResult;
+    if (bLogin)
+        ReadPreferences(root);
+
+    ReadRefresh(root);
+    ReadNotifyBlocks(root);
+    Announce();
+
+    Session.dLastSuccess = Clock.NowUtcMs();
+    return true;
+}
+
+void AnswerReader::ReadPreferences(const pugi::xml_node& root)
+{
+    using Paths::Pref;
+    if (Xp.NodeExists(root, Pref("zimbraPrefComposeFormat")))
+        sComposeFormat = Xp.NodeText(root, Pref("zimbraPrefComposeFormat"));
+    const bool bPolling = Xp.NodeExists(root, Pref("zimbraPrefMailPollingInterval"));
+    nMailPollingInterval =
+        PollingSeconds(bPolling ? Xp.NodeText(root, Pref("zimbraPrefMailPollingInterval")) : std::string(), bPolling);
+    if (Xp.NodeExists(root, Pref("zimbraPrefCalendarApptReminderWarningTime")))
+        nReminderMinutes = LeadingWholeNumber(Xp.NodeText(root, Pref("zimbraPrefCalendarApptReminderWarningTime")));
+    if (fnPreferencesRead)
+        fnPreferencesRead();
+}
+
+void AnswerReader::ReadRefresh(const pugi::xml_node& root)
 {
     if (Lists.bRefreshLeido)
         return; // later refresh blocks of this run (a new login) change nothing
@@ -89,7 +188,7 @@ void frmMain::ReadRefresh(const pugi::xml_node& root)
     }
 }
 
-void frmMain::ReadNewMessages(const pugi::xml_node& notify)
+void AnswerReader::ReadNewMessages(const pugi::xml_node& notify)
 {
     const FilterRule rule = Rule();
     for (const pugi::xpath_node& found : Xp.SelectAll(notify, "created//m"))
@@ -103,14 +202,14 @@ void frmMain::ReadNewMessages(const pugi::xml_node& notify)
     }
 }
 
-void frmMain::ReadNotifyBlocks(const pugi::xml_node& root)
+void AnswerReader::ReadNotifyBlocks(const pugi::xml_node& root)
 {
     std::string sPreviousBody;
     for (const pugi::xpath_node& found : Xp.SelectAll(root, Paths::sNotifyBlocks))
     {
         const pugi::xml_node notify = found.node();
         if (notify.attribute("seq"))
-            sNotifySeq = notify.attribute("seq").value();
+            Session.sNotifySeq = notify.attribute("seq").value();
         std::string sBody = BodyOf(notify);
         if (sBody == sPreviousBody)
             continue; // the server repeats blocks until they are acknowledged
@@ -123,7 +222,7 @@ void frmMain::ReadNotifyBlocks(const pugi::xml_node& root)
         if (nModified >= 1 || !deleted.empty())
         {
             if (nSinLeer == 0)
-                P.Tray.IconReset(); // mail was read or removed elsewhere
+                Icon.IconReset(); // mail was read or removed elsewhere
             for (const pugi::xpath_node& element : deleted)
             {
                 // The server lists every deleted id in one attribute, separated by commas.
@@ -140,26 +239,26 @@ void frmMain::ReadNotifyBlocks(const pugi::xml_node& root)
     }
 }
 
-void frmMain::Announce()
+void AnswerReader::Announce()
 {
     if (!sMensaje.empty())
     {
         sMensaje = (nSinLeer >= 1 ? "You have unread e-mail messages" : "Appointments within next 24 hours") +
                    std::string(sCrLf) + sMensaje;
         sMensaje = RemoveTrailingLineBreaks(std::move(sMensaje));
-        P.Tray.IconAdd(sMensaje, nSinLeer);
+        Icon.IconAdd(sMensaje, nSinLeer);
         if (Controls.chkSonido == 1)
-            P.System.PlayNewMailSound();
+            System.PlayNewMailSound();
         if (Controls.chkVentana == 1)
-            ShowMessage(sMensaje, nMbInformation);
+            fnShow(sMensaje, nMbInformation);
     }
     if (!sReminders.empty())
     {
         sReminders = RemoveTrailingLineBreaks(std::move(sReminders));
         if (Controls.chkSonido == 1)
-            P.System.PlayNewMailSound();
+            System.PlayNewMailSound();
         if (Controls.chkVentana == 1)
-            ShowMessage(sReminders, nMbInformation);
+            fnShow(sReminders, nMbInformation);
     }
 }
 

@@ -1,0 +1,63 @@
+// The reader of every SOAP answer: parse errors and faults, the session's part, the account's folders and
+// tags, the notify blocks with new mail, the preferences, and the one announcement each answer ends in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <pugixml.hpp>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/MainView.h"
+#include "platform/System.h"
+#include "platform/Tray.h"
+#include "session/Folders.h"
+#include "session/ServerSession.h"
+#include "session/XPath.h"
+
+namespace qv
+{
+
+class AnswerReader
+{
+public:
+    // fnShow shows a message box with the style given and returns the button pressed.
+    using ShowFn = std::function<int(const std::string& sText, int nStyle)>;
+
+    AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock,
+                 const SettingsControls& controls, ShowFn fnShow);
+
+    // Reads an answer; false when it is unreadable or a fault.
+    [[nodiscard]] bool ProcessResponse(const std::string& sAnswer);
+
+    // The preferences were read (the polling interval changed, say).
+    std::function<void()> fnPreferencesRead;
+
+    AccountLists Lists;
+    int32_t nMailPollingInterval = 0;
+    int32_t nReminderMinutes = 0;
+    std::string sComposeFormat;
+
+    // What one answer announces.
+    std::string sMensaje;
+    int32_t nSinLeer = 0;
+    std::string sReminders;
+
+private:
+    void ReadRefresh(const pugi::xml_node& root);
+    void ReadNotifyBlocks(const pugi::xml_node& root);
+    void ReadNewMessages(const pugi::xml_node& notify);
+    void ReadPreferences(const pugi::xml_node& root);
+    void Announce();
+    FilterRule Rule() const { return {Controls.txtFilters, Controls.optWhiteList}; }
+
+    ServerSession& Session;
+    IMainIcon& Icon;
+    ISystem& System;
+    IClock& Clock;
+    const SettingsControls& Controls;
+    ShowFn fnShow;
+    XPath Xp;
+};
+
+} // namespace qv

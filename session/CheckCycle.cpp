@@ -1,0 +1,130 @@
+#include "session/CheckCycle.h"
+
+#include "platform/InterfaceTexts.h"
+#include "session/Envelope.h"
+#include "session/SessionRules.h"
+
+namespace qv
+{
+
+namespace
+{
+
+constexpr int64_t nMsPerDay = 86400000;
+constexpr int64_t nWeekMs = 7 * nMsPerDay;
+
+int64_t FloorDiv(int64_t a, int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+} // namespace
+
+CheckCycle::CheckCycle(ServerSession& session, AnswerReader& reader, IClock& clock, ITimers& timers, IMainView& view,
+                       ISystem& system, const SettingsControls& controls, const std::string& sPasswordTaken)
+    : Session(session)
+    , Reader(reader)
+    , Clock(clock)
+    , Timers(timers)
+    , View(view)
+    , System(system)
+    , Controls(controls)
+    , sPassword(sPasswordTaken)
+{
+}
+
+void CheckCycle::Stop()
+{
+    StopCheckTimer();
+    bStopped = true;
+}
+
+bool CheckCycle::Comprobar(bool bPorTimer)
+{
+    Session.nMailPollingShort = 10;
+    if ((bPorTimer && View.IsVisible()) || bBusy || bStopped)
+        return true;
+    bBusy = true;
+    SetBusy(false);
+    StopCheckTimer();
+
+    const int64_t nNowUtc = Clock.NowUtcMs();
+    const int64_t nBiasMs = static_cast<int64_t>(Clock.TimeZoneBiasMinutes()) * 60000;
+    dEpochLocal = -nBiasMs;
+
+    const bool bOldServer = IsOldServer(Session.sServerVersion);
+    Session.sSessionElement = bOldServer ? "sessionId" : "session";
+
+    std::string sEnvelope;
+    if (Session.sAuthToken.empty() && sPassword.empty())
+    {
+        // A rejected password was forgotten: logging in without one every few seconds would only count failed
+        // logins against the account, which a server may lock. The user's new password starts the checks again.
+        Session.sLastError = Texts::sEnterRequiredFields;
+    }
+    else if (Session.sAuthToken.empty())
+    {
+        Session.sRequestSessionId.clear();
+        sEnvelope = LoginEnvelope(Controls.txtUsuario, sPassword);
+    }
+    else
+    {
+        const int64_t nStart = FloorDiv(nNowUtc, 1000) * 1000;
+        const std::string sToday = std::to_string(FloorDiv(nNowUtc - nBiasMs, nMsPerDay));
+        if (sToday != sLastCheckDate)
+        {
+            sLastCheckDate = sToday;
+            bNewDay = true;
+        }
+        Session.sRequestSessionId = Session.sSessionId;
+        sEnvelope = SessionEnvelope(
+            {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
+            true, CheckRequestBody(bOldServer, nStart, nStart + nWeekMs));
+    }
+
+    const std::string sAnswer = sEnvelope.empty() ? std::string() : Session.SendSoapRequest(sEnvelope);
+    const bool bResult = !sAnswer.empty() && Reader.ProcessResponse(sAnswer);
+    Session.sRequestSessionId.clear();
+
+    SetBusy(true);
+    System.TrimWorkingSet();
+    bBusy = false;
+    return bResult;
+}
+
+void CheckCycle::SetBusy(bool bFlag)
+{
+    if (!bFlag)
+    {
+        sSavedCaption = Texts::frmMain;
+        View.SetLocked(true, sSavedCaption + " - " + Texts::sContactingServer);
+    }
+    else
+    {
+        View.SetLocked(false, sSavedCaption);
+    }
+}
+
+void CheckCycle::StartCheckTimer(int32_t nSeconds)
+{
+    if (nSeconds < 1 || bStopped)
+        return; // automatic checks stop
+    Timers.Start(TimerId::Check, static_cast<int64_t>(nSeconds) * 1000);
+    bCheckTimerActive = true;
+}
+
+void CheckCycle::StopCheckTimer()
+{
+    if (!bCheckTimerActive)
+        return;
+    Timers.Stop(TimerId::Check);
+    bCheckTimerActive = false;
+}
+
+void CheckCycle::CheckTimerProc()
+{
+    const bool bResult = Comprobar(true);
+    StartCheckTimer(bResult ? Reader.nMailPollingInterval : Session.nMailPollingShort);
+}
+
+} // namespace qv

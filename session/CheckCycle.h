@@ -1,0 +1,52 @@
+// One check of the account, and the single-shot timer that repeats it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/MainView.h"
+#include "platform/System.h"
+#include "session/AnswerReader.h"
+#include "session/ServerSession.h"
+
+namespace qv
+{
+
+class CheckCycle
+{
+public:
+    // The account comes from the settings form: its controls and the password it last took.
+    CheckCycle(ServerSession& session, AnswerReader& reader, IClock& clock, ITimers& timers, IMainView& view,
+               ISystem& system, const SettingsControls& controls, const std::string& sPassword);
+
+    // bPorTimer: the timer asked, and a check waits while the settings window is shown.
+    [[nodiscard]] bool Comprobar(bool bPorTimer = false);
+    void StartCheckTimer(int32_t nSeconds);
+    void StopCheckTimer();
+    void CheckTimerProc();
+    void SetBusy(bool bFlag);
+    // The program ends: no check and no timer any more.
+    void Stop();
+
+    int64_t dEpochLocal = 0; // local milliseconds of 1970-01-01 00:00 UTC
+    bool bNewDay = false;
+    bool bCheckTimerActive = false;
+
+private:
+    ServerSession& Session;
+    AnswerReader& Reader;
+    IClock& Clock;
+    ITimers& Timers;
+    IMainView& View;
+    ISystem& System;
+    const SettingsControls& Controls;
+    const std::string& sPassword;
+
+    bool bBusy = false;
+    bool bStopped = false;
+    std::string sLastCheckDate;
+    std::string sSavedCaption;
+};
+
+} // namespace qv
