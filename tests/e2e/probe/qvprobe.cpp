@@ -9,6 +9,7 @@
 
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -51,6 +52,8 @@ int Usage()
           L"       qvprobe visible-texts CLASS | broadcast-registered MESSAGENAME\n"
           L"       qvprobe memory EXE-NAME\n"
           L"       qvprobe kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
+          L"       qvprobe controls CLASS TITLE | wait-focus CLASS TITLE CONTROL-ID SECONDS\n"
+          L"       qvprobe regvalue HKCU\\KEY|HKLM\\KEY NAME\n"
           L"CLASS or TITLE \"-\" matches any; numbers are decimal or 0x hex.");
     return nExitUsage;
 }
@@ -689,6 +692,113 @@ int CmdTrayDelete(wchar_t** argv)
     return nExitOk;
 }
 
+// One line a child control: its id, class, "password" for a password box ("-" otherwise), its screen
+// rectangle and its text, so a test can click into a box as a user would and read what it shows.
+int CmdControls(wchar_t** argv)
+{
+    HWND hWnd = FindTopOrSay(argv);
+    if (!hWnd)
+        return nExitNo;
+    std::wstring sOut;
+    for (HWND hChild : Children(hWnd))
+    {
+        RECT rc{};
+        ::GetWindowRect(hChild, &rc);
+        const std::wstring sClass = ClassOf(hChild);
+        const bool bPassword =
+            ::lstrcmpiW(sClass.c_str(), L"Edit") == 0 && (::GetWindowLongW(hChild, GWL_STYLE) & ES_PASSWORD) != 0;
+        sOut += std::to_wstring(::GetDlgCtrlID(hChild)) + L"\t" + sClass + L"\t" + (bPassword ? L"password" : L"-") +
+                L"\t" + RectText(rc) + L"\t" + OneLine(TextOf(hChild)) + L"\n";
+    }
+    return PrintLines(sOut, L"none");
+}
+
+// Waits until the control with that id has the keyboard focus in its window's thread: keystrokes sent with
+// xdotool go wherever the focus is, so a test makes sure of it first.
+int CmdWaitFocus(wchar_t** argv)
+{
+    unsigned long long nId = 0;
+    double dSeconds = 0;
+    if (!ParseNumber(argv[2], nId) || !ParseSeconds(argv[3], dSeconds))
+        return Usage();
+    HWND hWnd = FindTopOrSay(argv);
+    if (!hWnd)
+        return nExitNo;
+    const DWORD nThread = ::GetWindowThreadProcessId(hWnd, nullptr);
+    return Poll(
+        dSeconds,
+        [&](std::wstring& sFound) {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            if (!::GetGUIThreadInfo(nThread, &info) || !info.hwndFocus)
+                return false;
+            sFound = L"focus " + std::to_wstring(::GetDlgCtrlID(info.hwndFocus));
+            return ::IsChild(hWnd, info.hwndFocus) &&
+                   static_cast<unsigned long long>(::GetDlgCtrlID(info.hwndFocus)) == nId;
+        },
+        L"control " + std::to_wstring(nId) + L" has no focus");
+}
+
+// A registry value as stored: its type, its size in bytes and every byte in hex. `reg query` shows neither
+// the size nor what follows the first zero, and a string's terminators are exactly what is in question.
+int CmdRegValue(const wchar_t* pKey, const wchar_t* pName)
+{
+    const std::pair<const wchar_t*, HKEY> Roots[] = {{L"HKCU\\", HKEY_CURRENT_USER},
+                                                     {L"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER},
+                                                     {L"HKLM\\", HKEY_LOCAL_MACHINE},
+                                                     {L"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE}};
+    const std::wstring sKey = pKey;
+    HKEY hRoot = nullptr;
+    std::wstring sPath;
+    for (const auto& [pPrefix, hCandidate] : Roots)
+    {
+        const size_t nLength = std::wcslen(pPrefix);
+        if (sKey.size() > nLength && ::_wcsnicmp(sKey.c_str(), pPrefix, nLength) == 0)
+        {
+            hRoot = hCandidate;
+            sPath = sKey.substr(nLength);
+            break;
+        }
+    }
+    if (!hRoot)
+        return Usage();
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExW(hRoot, sPath.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+    {
+        Print(L"no key");
+        return nExitNo;
+    }
+    DWORD nType = 0, nBytes = 0;
+    LSTATUS nStatus = ::RegQueryValueExW(hKey, pName, nullptr, &nType, nullptr, &nBytes);
+    std::vector<BYTE> Data(nBytes + 1);
+    if (nStatus == ERROR_SUCCESS)
+        nStatus = ::RegQueryValueExW(hKey, pName, nullptr, &nType, Data.data(), &nBytes);
+    ::RegCloseKey(hKey);
+    if (nStatus != ERROR_SUCCESS)
+    {
+        Print(L"no value, error " + std::to_wstring(nStatus));
+        return nExitNo;
+    }
+    const std::pair<DWORD, const wchar_t*> Types[] = {{REG_SZ, L"REG_SZ"},
+                                                      {REG_EXPAND_SZ, L"REG_EXPAND_SZ"},
+                                                      {REG_BINARY, L"REG_BINARY"},
+                                                      {REG_DWORD, L"REG_DWORD"},
+                                                      {REG_MULTI_SZ, L"REG_MULTI_SZ"}};
+    std::wstring sType = L"type" + std::to_wstring(nType);
+    for (const auto& [nKnown, pTypeName] : Types)
+        if (nKnown == nType)
+            sType = pTypeName;
+    std::wstring sHex;
+    for (DWORD i = 0; i < nBytes; ++i)
+    {
+        wchar_t sByte[4];
+        std::swprintf(sByte, 4, L"%02x", Data[i]);
+        sHex += sByte;
+    }
+    Print(sType + L" " + std::to_wstring(nBytes) + L" " + (sHex.empty() ? L"-" : sHex));
+    return nExitOk;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -744,5 +854,11 @@ int wmain(int argc, wchar_t** argv)
         return CmdKillOwner(pArgs);
     if (sCmd == L"memory" && nArgs == 1)
         return CmdMemory(pArgs[0]);
+    if (sCmd == L"controls" && nArgs == 2)
+        return CmdControls(pArgs);
+    if (sCmd == L"wait-focus" && nArgs == 4)
+        return CmdWaitFocus(pArgs);
+    if (sCmd == L"regvalue" && nArgs == 2)
+        return CmdRegValue(pArgs[0], pArgs[1]);
     return Usage();
 }
