@@ -13,7 +13,7 @@ from pathlib import Path
 import balloonlog
 import fakerun
 import xdisplay
-from regtext import parse_reg_query, reg_file_text
+from regtext import PrefixRegistry
 from wineprefix import (DESKTOP_NAME, DESKTOP_SIZE, SHUTDOWN_TIMEOUT, clean_stale_runs, copy_prefix,
                         make_pristine_prefix, remove_server_socket_dir, stop_prefix_server)
 from winetools import EnvError, artifacts_dir, find_probe, log, tool, wine_env, work_dir
@@ -51,7 +51,7 @@ def _on_signal(number, _frame):
 atexit.register(_close_all_open)
 
 
-class WineEnv:
+class WineEnv(PrefixRegistry):
     """A private prefix copy, an Xvfb and a virtual desktop with its taskbar; use it as a context manager."""
 
     def __init__(self, name, artifacts=None, explorer_debug="-all", keep=None):
@@ -195,31 +195,6 @@ class WineEnv:
         target.mkdir(parents=True, exist_ok=True)
         shutil.copy2(exe, target / Path(exe).name)
         return f"C:\\Program Files\\{folder}\\{Path(exe).name}"
-
-    def reg_values(self, key):
-        """Every value of a key as {name: (type, data)}; None when the key is missing."""
-        code, out = self.run("reg", "query", key, timeout=30)
-        if code != 0:
-            return None
-        return parse_reg_query(out)
-
-    def reg_query(self, key, value):
-        """A value's data as text, or None when it is missing."""
-        values = self.reg_values(key) or {}
-        entry = values.get(value)
-        return entry[1] if entry else None
-
-    def reg_add(self, key, value, data, kind="REG_SZ"):
-        self.run("reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f", timeout=30, check=True)
-
-    def reg_import(self, entries):
-        """Writes many values in one go: entries are (key, name, type, data) as for reg_file_text."""
-        path = self.prefix / "drive_c" / f"import-{time.monotonic_ns()}.reg"
-        path.write_bytes(b"\xff\xfe" + reg_file_text(entries).encode("utf-16-le"))
-        try:
-            self.run("reg", "import", "C:\\" + path.name, timeout=30, check=True)
-        finally:
-            path.unlink(missing_ok=True)
 
     def screenshot(self, path, settle=5.0):
         return xdisplay.screenshot(self.display, path, settle)
