@@ -90,6 +90,22 @@ class QuorvelTestCase(E2ECase):
         gone = self.probe("find", *SETTINGS_WINDOW)
         self.assertFalse(gone.ok, f"settings window still there after Exit: {gone.out}")
 
+    def wait_login(self):
+        """Waits for the OPTIONS probe and then a POST with an AuthRequest to /service/soap; returns the two."""
+
+        def logged_in():
+            soap = [r for r in self.env.server_requests() if r.get("path", "").startswith("/service/soap")]
+            options = [r for r in soap if r.get("method") == "OPTIONS"]
+            auth = [r for r in soap if r.get("method") == "POST" and "<AuthRequest" in r.get("body", "")]
+            return (options[0], auth[0]) if options and auth and options[0]["n"] < auth[0]["n"] else None
+
+        found, seconds = wineenv.wait_for(logged_in, BOUND, interval=0.2)
+        seen = [(r.get("method"), r.get("path")) for r in self.env.server_requests()]
+        self.assertTrue(found, f"no OPTIONS then POST <AuthRequest to /service/soap within {BOUND:.0f} s; "
+                               f"requests: {seen}")
+        self.record("OPTIONS and AuthRequest arrived", seconds)
+        return found
+
     def assert_stays_hidden(self, seconds=2.0):
         """The settings window must not show during the given time (it may not exist at all)."""
         result = self.probe("wait-visible", *SETTINGS_WINDOW, f"{seconds:g}")
@@ -160,19 +176,7 @@ class StartupTest(QuorvelTestCase):
         ])
         process = self.start_quorvel()
         self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
-
-        def logged_in():
-            requests = self.env.server_requests()
-            soap = [r for r in requests if r.get("path", "").startswith("/service/soap")]
-            options = [i for i, r in enumerate(soap) if r.get("method") == "OPTIONS"]
-            auth = [i for i, r in enumerate(soap) if r.get("method") == "POST" and "<AuthRequest" in r.get("body", "")]
-            return options and auth and options[0] < auth[0]
-
-        done, seconds = wineenv.wait_for(logged_in, BOUND, interval=0.2)
-        seen = [(r.get("method"), r.get("path")) for r in self.env.server_requests()]
-        self.assertTrue(done, f"no OPTIONS then POST <AuthRequest to /service/soap within {BOUND:.0f} s; "
-                              f"requests: {seen}")
-        self.record("OPTIONS and AuthRequest arrived", seconds)
+        self.wait_login()
         self.assert_stays_hidden()
         self.assert_running(process, "after logging in")
 
@@ -185,6 +189,24 @@ class StartupTest(QuorvelTestCase):
         self.assertTrue(password, "the stored password is empty after Exit")
         self.assertFalse(password.startswith("text:"), f"the password is still stored in plain: {password!r}")
         self.assertNotIn("secret", password)
+
+    @screenshot_on_failure
+    def test_requests_name_the_server_with_its_port(self):
+        # WinHTTP writes Host itself from the address it was given; a Host header of our own, or a connection
+        # made to the default port, would leave the port out and a virtual host on another port unreachable.
+        port = self.env.start_fake_server()
+        self.env.reg_import([
+            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
+            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
+            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
+        ])
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        for request in self.wait_login():
+            hosts = [value for name, value in request.get("headers", []) if name.lower() == "host"]
+            self.assertEqual(hosts, [f"127.0.0.1:{port}"],
+                             f"Host of {request.get('method')} {request.get('path')}: {request.get('headers')}")
+        self.exit_quorvel(process)
 
     @screenshot_on_failure
     def test_garbage_settings_are_rewritten_sound(self):
