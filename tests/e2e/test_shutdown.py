@@ -1,4 +1,5 @@
-"""End-to-end tests of the program's end: Windows ending the session, and Exit while a message box is open.
+"""End-to-end tests of the program's end: Windows ending the session, a request to close the hidden window, and
+Exit while a message box is open.
 Either way the settings are saved once and the process ends."""
 
 import subprocess
@@ -12,6 +13,7 @@ import test_startup  # noqa: E402
 import wineenv  # noqa: E402
 from test_startup import BOUND, SETTINGS_KEY, TRAY_WINDOW, WM_COMMAND, CMD_EXIT, screenshot_on_failure  # noqa: E402
 
+WM_CLOSE = 0x0010
 WM_QUERYENDSESSION = 0x0011
 WM_ENDSESSION = 0x0016
 CMD_CHECK_NOW = 101
@@ -48,6 +50,14 @@ class ShutdownTest(test_startup.QuorvelTestCase):
         self.assertTrue(answer.ok, answer.out)
         self.probe("send", *TRAY_WINDOW, hex(WM_ENDSESSION), "1", "0")
         self.wait_end(process, "the end of the Windows session")
+        self.assertEqual(self.env.reg_query(SETTINGS_KEY, "Filtros"), "Spam")
+
+    @screenshot_on_failure
+    def test_close_sent_to_the_hidden_window_ends_as_exit_does(self):
+        # A task manager or a script asks the hidden window to close: the program must not live on without it.
+        process = self.start_without_account()
+        self.probe("post", *TRAY_WINDOW, hex(WM_CLOSE), "0", "0")
+        self.wait_end(process, "WM_CLOSE to the hidden window")
         self.assertEqual(self.env.reg_query(SETTINGS_KEY, "Filtros"), "Spam")
 
     @screenshot_on_failure

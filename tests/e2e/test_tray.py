@@ -179,7 +179,7 @@ class TrayTestCase(E2ECase):
 
     # -- helpers
 
-    def start_with_mail(self, unread=0, settings=(), debug="-all"):
+    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=()):
         """Writes a scenario with unread messages in the Inbox and a short polling interval, starts the fake
         server and Quorvel.exe signed in to it; returns when the tray window exists."""
         scenario = {
@@ -187,6 +187,8 @@ class TrayTestCase(E2ECase):
             "prefs": {"zimbraPrefMailPollingInterval": f"{POLLING_SECONDS}s"},
             "mailbox": {"messages": [{"subject": f"Waiting {i + 1}", "from": SENDER, "folder": 2, "flags": "u"}
                                      for i in range(unread)]},
+            # Deliveries the server makes itself, just before the answer to a given request: no race with a check.
+            "deliver": list(deliver),
         }
         path = self.env.artifacts / "scenario.json"
         path.write_text(json.dumps(scenario, ensure_ascii=False, indent=2), encoding="utf-8")
@@ -337,30 +339,28 @@ class TrayTest(TrayTestCase):
 
     @screenshot_on_failure
     def test_delivered_message_is_announced_by_next_check(self):
-        self.start_with_mail(unread=0)
+        subject = "Quarterly figures & plans"
+        before = 6  # the probe, the login and four quiet checks: time enough to see the normal icon first
+        self.start_with_mail(unread=0, deliver=[{"after_requests": before, "subject": subject, "from": SENDER,
+                                                  "folder": 2, "flags": "u"}])
         clock = self.clock
         checked, seconds = clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
         self.assertTrue(checked, f"no check within {BOUND:.0f} s: {[r.get('path') for r in clock.poll().values()]}")
         self.record("first check after login", seconds)
         self.wait_icon("normal icon shown", "normal", self.env.artifacts / "tray_normal.png")
-        self.assertEqual(self.env.balloons(), [], "a balloon with no unread mail")
 
-        subject = "Quarterly figures & plans"
-        last_before = max(clock.poll())
-        started = time.monotonic()
-        self.deliver(subject)
         expected = f"From: {SENDER}\r\nSubject: {subject}"
         balloon = self.wait_balloon("balloon of the delivered message", lambda b: b.title == UNREAD_TITLE)
         self.assertEqual(balloon.text, expected)
-        self.record("delivery until its balloon (interval, check, Wine's delay)", time.monotonic() - started)
+        self.assertEqual(self.env.balloons()[0].text, expected, "a balloon came before, with no unread mail")
 
-        # The check that brought it is the one before the first that acknowledges a notify block.
+        # The server delivers just before answering request 7: that check brings the message, and the next one
+        # is the first to acknowledge a notify block.
         acknowledging, _ = clock.wait(
             lambda requests: min((n for n, r in requests.items() if acknowledged_seq(r) > 0), default=None), BOUND)
         self.assertIsNotNone(acknowledging, "no check acknowledged the notify block")
-        self.assertLessEqual(acknowledging - 1, last_before + 1,
-                             f"the message came with request {acknowledging - 1}, not with the first check after "
-                             f"the delivery (request {last_before + 1})")
+        self.assertEqual(acknowledging, before + 2,
+                         f"the message came with request {acknowledging - 1}, not with request {before + 1}")
 
         self.wait_icon("icon changed to new mail", "new mail", self.env.artifacts / "tray_after_delivery.png")
         self.assert_running("after announcing a delivered message")
@@ -479,10 +479,10 @@ class TrayTest(TrayTestCase):
         acknowledging, _ = clock.wait(
             lambda requests: min((n for n, r in requests.items() if acknowledged_seq(r) > 0), default=None), BOUND)
         self.assertIsNotNone(acknowledging, "no check acknowledged the notify block")
+        # The chimed check succeeded: the next one acknowledges its block, so it was no retry after a failure.
+        # How long it came after is a figure to read, not to assert: this test runs beside sanitized builds.
         gap = clock.seen[acknowledging] - clock.seen[acknowledging - 1]
         self.record(f"gap after the chimed check (usual {', '.join(f'{g:.2f}' for g in usual)} s)", gap)
-        # Generous, but below the 10 s of the retry after a failed check.
-        self.assertLess(gap, POLLING_SECONDS + 5, "the check after the chime came late")
 
         log = "".join(p.read_text(errors="replace") for p in self.env.artifacts.glob("*-quorvel.log"))
         played = [line for line in log.splitlines() if "proc_PlaySound SoundName=" in line]

@@ -76,35 +76,6 @@ TEST_F(Transport, AServerFaultWithStatus500IsReadAsAFault)
     EXPECT_TRUE(Session.bServerProbed);
 }
 
-TEST_F(Transport, AnHtmlPageWithStatus200IsNoAnswerAndNoError)
-{
-    FakeServer server("html_200");
-    Account(server);
-    EXPECT_FALSE(Cycle.Comprobar());
-    EXPECT_EQ(Session.sLastError, "");
-    EXPECT_EQ(sPassword, "secret");
-}
-
-TEST_F(Transport, ARejectedPasswordIsForgotten)
-{
-    FakeServer server("auth_failed");
-    Account(server);
-    EXPECT_FALSE(Cycle.Comprobar());
-    EXPECT_EQ(Session.sLastError, "Incorrect User or Password: alice");
-    EXPECT_EQ(sPassword, "");
-    EXPECT_EQ(Controls.txtPassword, "");
-}
-
-TEST_F(Transport, ACutAnswerIsAParseErrorWithAShortQuote)
-{
-    FakeServer server("malformed_xml");
-    Account(server);
-    EXPECT_FALSE(Cycle.Comprobar());
-    EXPECT_EQ(Session.sLastError.rfind("Zimbra server reports an error:\r\n", 0), 0u) << Session.sLastError;
-    EXPECT_LT(Session.sLastError.size(), 400u);
-    EXPECT_TRUE(Session.sAuthToken.empty());
-}
-
 TEST_F(Transport, AServerThatNeverAnswersTimesOut)
 {
     FakeServer server("hang");

@@ -137,12 +137,5 @@ TEST_F(Filter, AMountedCalendarIsMatchedByItsOwnersKey)
     EXPECT_FALSE(Passes(R"(<appt l="b0c1:11"/>)", "boss", true));
 }
 
-TEST(DisplayFolderName, ShowsJunkAsSpam)
-{
-    EXPECT_EQ(DisplayFolderName("Junk"), "Spam");
-    EXPECT_EQ(DisplayFolderName("Inbox"), "Inbox");
-    EXPECT_EQ(DisplayFolderName("junk"), "junk");
-}
-
 } // namespace
 } // namespace qv
