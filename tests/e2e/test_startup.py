@@ -166,8 +166,8 @@ class StartupTest(QuorvelTestCase):
         self.assert_running(process, "after the hand-off")
         self.exit_quorvel(process)
 
-    @screenshot_on_failure
-    def test_logs_in_to_fake_server_and_scrambles_password(self):
+    def start_signed_in(self):
+        """The fake server and the program with alice's account stored; returns when the tray window exists."""
         port = self.env.start_fake_server()
         self.env.reg_import([
             (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
@@ -176,6 +176,11 @@ class StartupTest(QuorvelTestCase):
         ])
         process = self.start_quorvel()
         self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        return port, process
+
+    @screenshot_on_failure
+    def test_logs_in_to_fake_server_and_scrambles_password(self):
+        port, process = self.start_signed_in()
         self.wait_login()
         self.assert_stays_hidden()
         self.assert_running(process, "after logging in")
@@ -194,14 +199,7 @@ class StartupTest(QuorvelTestCase):
     def test_requests_name_the_server_with_its_port(self):
         # WinHTTP writes Host itself from the address it was given; a Host header of our own, or a connection
         # made to the default port, would leave the port out and a virtual host on another port unreachable.
-        port = self.env.start_fake_server()
-        self.env.reg_import([
-            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
-            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
-            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
-        ])
-        process = self.start_quorvel()
-        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        port, process = self.start_signed_in()
         for request in self.wait_login():
             hosts = [value for name, value in request.get("headers", []) if name.lower() == "host"]
             self.assertEqual(hosts, [f"127.0.0.1:{port}"],
