@@ -77,10 +77,7 @@ void frmMain::Form_Unload()
 
 void frmMain::LoadSettings()
 {
-    const SettingsControls before = Settings.Controls;
     Settings.LoadSettings();
-    if (Settings.Controls.txtZimbraHost != before.txtZimbraHost || Settings.Controls.txtUsuario != before.txtUsuario)
-        Reader.Lists.Clear(); // another account: its folders and tags are not the old ones
     Session.ServerChanged(Settings.Controls.txtZimbraHost);
 }
 
@@ -209,8 +206,6 @@ void frmMain::CommitPassword()
 
 void frmMain::txtZimbraHost_Change(const std::string& sText)
 {
-    if (sText != Settings.Controls.txtZimbraHost)
-        Reader.Lists.Clear(); // another server: its folders and tags are not the old ones
     Settings.Controls.txtZimbraHost = sText;
     Session.ServerChanged(sText);
 }
@@ -226,8 +221,6 @@ bool frmMain::txtZimbraHost_Validate()
 
 void frmMain::txtUsuario_Change(const std::string& sText)
 {
-    if (sText != Settings.Controls.txtUsuario)
-        Reader.Lists.Clear(); // another account
     Settings.Controls.txtUsuario = sText;
     Session.Forget();
 }

@@ -61,7 +61,7 @@ public:
     virtual void IconReset() = 0; // back to the window's own icon and tip
     // The announcement: the first line is the balloon's title, the rest its text; the new-mail icon and tip
     // only when nSinLeer is at least 1.
-    virtual void IconAdd(const std::string& sMensaje, int nSinLeer) = 0;
+    virtual void IconAdd(const std::string& sMensaje, int64_t nSinLeer) = 0;
 };
 
 } // namespace qv

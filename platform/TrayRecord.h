@@ -38,11 +38,12 @@ struct NotifyRecord
 };
 
 // The shell restarted: the icon is added again as it was, always with its message, icon and tip, whatever
-// the last operation's flags were, so that clicks keep reaching the program.
+// the last operation's flags were, so that clicks keep reaching the program; a balloon the last operation asked
+// for is asked for again, since the old shell may have gone before showing it.
 inline NotifyRecord ForShellRestart(const NotifyRecord& last)
 {
     NotifyRecord record = last;
-    record.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
+    record.nFlags |= TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip;
     return record;
 }
 

@@ -18,7 +18,7 @@ void MainIcon::IconReset()
     (void)Icon.Apply(Model.IconReset(TrayIconKind::Window), Model.Record()); // no taskbar: the shell says no
 }
 
-void MainIcon::IconAdd(const std::string& sMensaje, int nSinLeer)
+void MainIcon::IconAdd(const std::string& sMensaje, int64_t nSinLeer)
 {
     (void)Icon.Apply(Model.IconAdd(sMensaje, nSinLeer, TrayIconKind::NewMail), Model.Record());
 }

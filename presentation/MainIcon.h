@@ -15,7 +15,7 @@ public:
     bool Add() override;
     bool Delete() override;
     void IconReset() override;
-    void IconAdd(const std::string& sMensaje, int nSinLeer) override;
+    void IconAdd(const std::string& sMensaje, int64_t nSinLeer) override;
 
     const NotifyRecord& Record() const { return Model.Record(); }
 

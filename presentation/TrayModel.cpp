@@ -51,7 +51,7 @@ ShellCommand TrayModel::IconizarCal(TrayIconKind nIcon, const std::string& sTip,
     return bAdd ? ShellCommand::Add : ShellCommand::Modify;
 }
 
-ShellCommand TrayModel::IconAdd(const std::string& sMensaje, int nSinLeer, TrayIconKind nUserIcon)
+ShellCommand TrayModel::IconAdd(const std::string& sMensaje, int64_t nSinLeer, TrayIconKind nUserIcon)
 {
     Current.nFlags = TrayFlags::nMessage | TrayFlags::nIcon | TrayFlags::nTip | TrayFlags::nInfo;
     if (nSinLeer >= 1)

@@ -2,6 +2,7 @@
 // and what each operation changes in it. The Win32 side only copies the record into the shell's structure.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,7 @@ class TrayModel
 public:
     ShellCommand Iconizar(TrayIconKind nIcon);
     ShellCommand IconizarCal(TrayIconKind nIcon, const std::string& sTip, bool bAdd);
-    ShellCommand IconAdd(const std::string& sMensaje, int nSinLeer, TrayIconKind nUserIcon);
+    ShellCommand IconAdd(const std::string& sMensaje, int64_t nSinLeer, TrayIconKind nUserIcon);
     ShellCommand IconReset(TrayIconKind nIcon);
     ShellCommand UpdateIconTip();
 

@@ -21,7 +21,8 @@ inline const std::string sAuthToken = sAuthResponse + "/authToken";
 // The engine takes no choice after "//": the same elements, in document order.
 inline const std::string sRefreshFolders = sContext + "refresh//*[self::folder or self::link]";
 inline const std::string sRefreshTags = sContext + "refresh//tag";
-inline const std::string sNotifyBlocks = "/soap:Envelope/soap:Header/context//notify";
+// The notify blocks are found below it by one walk of its own (NotifyBlocks.h).
+inline const std::string sContextElement = "/soap:Envelope/soap:Header/context";
 
 inline std::string Pref(const std::string& sName)
 {
@@ -53,13 +54,8 @@ inline std::vector<std::string> All()
             sFaultText,
             sRefreshFolders,
             sRefreshTags,
-            sNotifyBlocks,
-            "created//m",
-            "su",
-            "modified//m",
-            "deleted",
-            "(created|modified)//tag",
-            "(created|modified)//folder"};
+            sContextElement,
+            "su"};
 }
 
 } // namespace qv::Paths

@@ -1,11 +1,13 @@
 #include "session/AnswerReader.h"
 
 #include <charconv>
+#include <limits>
 #include <sstream>
 
 #include "platform/Dialogs.h"
 #include "platform/Text.h"
 #include "session/AnswerPaths.h"
+#include "session/NotifyBlocks.h"
 #include "session/SessionRules.h"
 
 namespace qv
@@ -32,22 +34,17 @@ bool EndsSession(const std::string& sCode)
     return sCode == "service.AUTH_REQUIRED" || sCode == "service.AUTH_EXPIRED" || sCode.rfind("account.", 0) == 0;
 }
 
+int64_t SaturatingAdd(int64_t nSum, int64_t nMore)
+{
+    return nMore > std::numeric_limits<int64_t>::max() - nSum ? std::numeric_limits<int64_t>::max() : nSum + nMore;
+}
+
 int64_t NumberOf(const pugi::xml_attribute& attribute)
 {
     int64_t nValue = 0;
     const std::string_view sText = attribute.value();
     std::from_chars(sText.data(), sText.data() + sText.size(), nValue);
     return nValue;
-}
-
-// The notify element's content after its start tag: two blocks with the same content are one repeated.
-std::string BodyOf(const pugi::xml_node& notify)
-{
-    std::ostringstream text;
-    notify.print(text, "", pugi::format_raw);
-    const std::string sXml = text.str();
-    const size_t nAt = sXml.find('>');
-    return nAt == std::string::npos ? std::string() : sXml.substr(nAt + 1);
 }
 
 std::string Sender(const pugi::xml_node& message)
@@ -98,13 +95,23 @@ bool AnswerReader::ProcessResponse(const std::string& sAnswer)
     }
     const pugi::xml_node root = doc.document_element();
 
+    // The lists belong to the account they were read for: another account starts afresh, but a letter typed
+    // into a box and taken back again is no other account, and must not announce the unread summary twice.
+    const std::string sAccount = AsciiLower(Controls.txtZimbraHost) + '\n' + AsciiLower(Controls.txtUsuario);
+    if (sAccount != sListsAccount)
+    {
+        Lists.Clear();
+        sListsAccount = sAccount;
+    }
+
     // A fault that is the whole answer: the request failed, and with it, as a rule, the session.
     if (Xp.NodeExists(root, Paths::sTopFault))
     {
-        if (Xp.NodeExists(root, Paths::sTopFaultText))
-            Session.sLastError = Xp.NodeText(root, Paths::sTopFaultText);
+        const std::string sReason =
+            Xp.NodeExists(root, Paths::sTopFaultText) ? Xp.NodeText(root, Paths::sTopFaultText) : Session.sLastError;
+        Session.sLastError = ShownText(sReason);
         // The server keeps the session when only the message was too big.
-        if (Session.sLastError.find("exceeded allowed size") == std::string::npos)
+        if (sReason.find("exceeded allowed size") == std::string::npos)
             Session.EndSession();
         return false;
     }
@@ -113,7 +120,7 @@ bool AnswerReader::ProcessResponse(const std::string& sAnswer)
     for (const pugi::xpath_node& fault : Xp.SelectAll(root, Paths::sBatchFaults))
     {
         const std::string sCode = InnerText(fault.node().select_node(Paths::sFaultCode.c_str()));
-        Session.sLastError = InnerText(fault.node().select_node(Paths::sFaultText.c_str()));
+        Session.sLastError = ShownText(InnerText(fault.node().select_node(Paths::sFaultText.c_str())));
         if (EndsSession(sCode))
         {
             Session.EndSession();
@@ -166,8 +173,8 @@ void AnswerReader::ReadRefresh(const pugi::xml_node& root)
             const bool bCounted = sName == "Inbox" || sName == "Junk" || NumberOf(folder.attribute("id")) > 15;
             if (bCounted && nUnread > 0 && Lists.Admitted(sShown, rule))
             {
-                nSinLeer += static_cast<int32_t>(std::min<int64_t>(nUnread, 1000000));
-                sMensaje += sShown + " (" + std::to_string(nUnread) + ")" + sCrLf;
+                nSinLeer = SaturatingAdd(nSinLeer, nUnread);
+                sMensaje += ShownText(sShown) + " (" + std::to_string(nUnread) + ")" + sCrLf;
             }
             Lists.UpsertFolder(folder);
         }
@@ -180,63 +187,59 @@ void AnswerReader::ReadRefresh(const pugi::xml_node& root)
         const int64_t nUnread = NumberOf(tag.attribute("u"));
         if (nUnread > 0 && Lists.Admitted(sName, rule))
         {
-            nSinLeer += static_cast<int32_t>(std::min<int64_t>(nUnread, 1000000));
-            sMensaje += "Tag: " + sName + " (" + std::to_string(nUnread) + ")" + sCrLf;
+            nSinLeer = SaturatingAdd(nSinLeer, nUnread);
+            sMensaje += "Tag: " + ShownText(sName) + " (" + std::to_string(nUnread) + ")" + sCrLf;
         }
         Lists.UpsertTag(tag);
         Lists.bRefreshLeido = true;
     }
 }
 
-void AnswerReader::ReadNewMessages(const pugi::xml_node& notify)
+void AnswerReader::ReadNewMessages(const std::vector<pugi::xml_node>& created)
 {
     const FilterRule rule = Rule();
-    for (const pugi::xpath_node& found : Xp.SelectAll(notify, "created//m"))
+    for (const pugi::xml_node& message : created)
     {
-        const pugi::xml_node message = found.node();
         if (std::string_view(message.attribute("f").value()).find('u') == std::string_view::npos ||
             !Lists.PassesFilter(message, rule))
             continue; // read, or in a folder the user chose not to hear about
-        sMensaje += "From: " + Sender(message) + sCrLf + "Subject: " + Xp.NodeText(message, "su") + sCrLf + sCrLf;
-        ++nSinLeer;
+        sMensaje += "From: " + ShownText(Sender(message)) + sCrLf +
+                    "Subject: " + ShownText(Xp.NodeText(message, "su")) + sCrLf + sCrLf;
+        nSinLeer = SaturatingAdd(nSinLeer, 1);
     }
 }
 
 void AnswerReader::ReadNotifyBlocks(const pugi::xml_node& root)
 {
-    std::string sPreviousBody;
-    for (const pugi::xpath_node& found : Xp.SelectAll(root, Paths::sNotifyBlocks))
-    {
-        const pugi::xml_node notify = found.node();
-        if (notify.attribute("seq"))
-            Session.sNotifySeq = notify.attribute("seq").value();
-        std::string sBody = BodyOf(notify);
-        if (sBody == sPreviousBody)
-            continue; // the server repeats blocks until they are acknowledged
-        sPreviousBody = std::move(sBody);
-
-        ReadNewMessages(notify);
-
-        const size_t nModified = Xp.SelectAll(notify, "modified//m").size();
-        const pugi::xpath_node_set deleted = Xp.SelectAll(notify, "deleted");
-        if (nModified >= 1 || !deleted.empty())
+    for (const pugi::xpath_node& context : Xp.SelectAll(root, Paths::sContextElement))
+        for (const NotifyBlock& block : qv::ReadNotifyBlocks(context.node()))
         {
-            if (nSinLeer == 0)
-                Icon.IconReset(); // mail was read or removed elsewhere
-            for (const pugi::xpath_node& element : deleted)
+            const pugi::xml_node notify = block.Element;
+            if (notify.attribute("seq"))
+                Session.sNotifySeq = notify.attribute("seq").value();
+            if (block.bRepeat)
+                continue; // the server repeats blocks until they are acknowledged
+
+            ReadNewMessages(block.Created);
+
+            if (block.nModified >= 1 || !block.Deleted.empty())
             {
-                // The server lists every deleted id in one attribute, separated by commas.
-                std::istringstream ids(element.node().attribute("id").value());
-                for (std::string sId; std::getline(ids, sId, ',');)
-                    if (!Trim(sId).empty())
-                        Lists.RemoveById(Trim(sId));
+                if (nSinLeer == 0)
+                    Icon.IconReset(); // mail was read or removed elsewhere
+                for (const pugi::xml_node& element : block.Deleted)
+                {
+                    // The server lists every deleted id in one attribute, separated by commas.
+                    std::istringstream ids(element.attribute("id").value());
+                    for (std::string sId; std::getline(ids, sId, ',');)
+                        if (!Trim(sId).empty())
+                            Lists.RemoveById(Trim(sId));
+                }
             }
+            for (const pugi::xml_node& tag : block.Tags)
+                Lists.UpsertTag(tag);
+            for (const pugi::xml_node& folder : block.Folders)
+                Lists.UpsertFolder(folder);
         }
-        for (const pugi::xpath_node& tag : Xp.SelectAll(notify, "(created|modified)//tag"))
-            Lists.UpsertTag(tag.node());
-        for (const pugi::xpath_node& folder : Xp.SelectAll(notify, "(created|modified)//folder"))
-            Lists.UpsertFolder(folder.node());
-    }
 }
 
 void AnswerReader::Announce()

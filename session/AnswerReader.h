@@ -6,6 +6,7 @@
 #include <functional>
 #include <pugixml.hpp>
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/MainView.h"
@@ -40,13 +41,13 @@ public:
 
     // What one answer announces.
     std::string sMensaje;
-    int32_t nSinLeer = 0;
+    int64_t nSinLeer = 0; // a sum of the server's numbers: never allowed to overflow
     std::string sReminders;
 
 private:
     void ReadRefresh(const pugi::xml_node& root);
     void ReadNotifyBlocks(const pugi::xml_node& root);
-    void ReadNewMessages(const pugi::xml_node& notify);
+    void ReadNewMessages(const std::vector<pugi::xml_node>& created);
     void ReadPreferences(const pugi::xml_node& root);
     void Announce();
     FilterRule Rule() const { return {Controls.txtFilters, Controls.optWhiteList}; }
@@ -58,6 +59,7 @@ private:
     const SettingsControls& Controls;
     ShowFn fnShow;
     XPath Xp;
+    std::string sListsAccount; // the server and user the lists were read for
 };
 
 } // namespace qv

@@ -82,9 +82,11 @@ bool CheckCycle::Comprobar(bool bPorTimer)
             true, CheckRequestBody(bOldServer, nStart, nStart + nWeekMs));
     }
 
+    Session.bLoginRequest = Session.sAuthToken.empty();
     const std::string sAnswer = sEnvelope.empty() ? std::string() : Session.SendSoapRequest(sEnvelope);
     const bool bResult = !sAnswer.empty() && Reader.ProcessResponse(sAnswer);
     Session.sRequestSessionId.clear();
+    Session.bLoginRequest = false;
 
     SetBusy(true);
     System.TrimWorkingSet();

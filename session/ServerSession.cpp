@@ -74,7 +74,7 @@ std::string ServerSession::SendSoapRequest(const std::string& sEnvelope)
     if (!IsValidServerHost(sServerHost))
     {
         // A stored value edited by hand: say so rather than send to a wrong address.
-        sLastError = "Invalid server name: " + sServerHost;
+        sLastError = "Invalid server name: " + ShownText(sServerHost);
         return {};
     }
     const std::string sUrl = SoapAddress();
@@ -89,7 +89,7 @@ std::string ServerSession::SendSoapRequest(const std::string& sEnvelope)
         }
         if (probe.nStatus != 200)
         {
-            sLastError = ErrorTemplate(sUrl, probe.sStatusText);
+            sLastError = ErrorTemplate(sUrl, ShownText(probe.sStatusText));
             bServerProbed = false;
             return {};
         }
@@ -108,7 +108,7 @@ std::string ServerSession::SendSoapRequest(const std::string& sEnvelope)
         if (reply.nStatus != 200)
         {
             bServerProbed = false;
-            sLastError = ErrorTemplate(sUrl, reply.sStatusText);
+            sLastError = ErrorTemplate(sUrl, ShownText(reply.sStatusText));
         }
         return {};
     }
@@ -128,6 +128,11 @@ std::string ServerSession::LastErrorText() const
     if (!sLastError.empty())
         return sLastError;
     // The server answered, but not as a Zimbra server does (a login page, a proxy's page).
+    return NotAZimbraServerText();
+}
+
+std::string ServerSession::NotAZimbraServerText() const
+{
     return "The server at " + SoapAddress() + " did not answer as a Zimbra server.";
 }
 
@@ -172,6 +177,14 @@ bool ServerSession::ProcessSession(XPath& Xp, const pugi::xml_node& root, bool& 
 
     if (!Xp.NodeExists(root, Paths::sAuthResponse))
     {
+        if (bLoginRequest)
+        {
+            // A login answered without its answer is no login: taking it as a session would leave the program
+            // with neither a token nor an interval, silent for good.
+            sLastError = NotAZimbraServerText();
+            bDone = true;
+            return false;
+        }
         // The server answers an unknown or expired session with a new one, silently: its notifications start
         // again from the beginning, so the old sequence must not be carried over.
         const std::string sElement = Paths::sContext + sSessionElement;

@@ -51,11 +51,13 @@ public:
     bool bServerProbed = false;
     std::string sLastError;
     std::string sRequestSessionId; // the id the running request carried, to tell a replaced session
+    bool bLoginRequest = false;    // the running request is a login
     int32_t nMailPollingShort = 10;
     std::optional<int64_t> dLastSuccess; // UTC milliseconds
 
 private:
     void ResetStaleIcon();
+    std::string NotAZimbraServerText() const;
 
     ISoapTransport& Soap;
     IClock& Clock;

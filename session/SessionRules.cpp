@@ -98,4 +98,21 @@ bool IsValidServerHost(const std::string& sHost)
            sHost.find_first_of(" \t\r\n") == std::string::npos;
 }
 
+std::string ShownText(std::string_view sText, size_t nMaxCharacters)
+{
+    // The byte where each character starts; a stray continuation byte belongs to the character before it.
+    const auto IsStart = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+    size_t nCharacters = 0, nCut = std::string_view::npos;
+    for (size_t i = 0; i < sText.size(); ++i)
+    {
+        if (!IsStart(sText[i]))
+            continue;
+        if (nCharacters == nMaxCharacters - 1)
+            nCut = i; // where the ellipsis goes if the text turns out too long
+        if (++nCharacters > nMaxCharacters)
+            return std::string(sText.substr(0, nCut)) + "\xE2\x80\xA6"; // "…"
+    }
+    return std::string(sText);
+}
+
 } // namespace qv

@@ -1,6 +1,7 @@
 // The small rules of the check cycle that read the server's texts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@ int32_t PollingSeconds(std::string_view sPreference, bool bPresent);
 
 // The leading number of a text, rounded halves to even; 0 when there is none.
 int32_t LeadingWholeNumber(std::string_view sText);
+
+// A text of the server's as the user is shown it: at most nMaxCharacters characters, cut on a character's
+// boundary and ended with "…" when it was longer. An answer may hold megabytes in one field.
+inline constexpr size_t nShownTextCharacters = 300;
+std::string ShownText(std::string_view sText, size_t nMaxCharacters = nShownTextCharacters);
 
 // Only the host, with a port if any: no scheme, no path, no blanks.
 bool IsValidServerHost(const std::string& sHost);

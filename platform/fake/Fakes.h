@@ -180,7 +180,7 @@ public:
     struct Announcement
     {
         std::string sMensaje;
-        int nSinLeer = 0;
+        int64_t nSinLeer = 0;
     };
     std::vector<Announcement> Announced;
     int nResets = 0;
@@ -193,7 +193,7 @@ public:
         return true;
     }
     void IconReset() override { ++nResets; }
-    void IconAdd(const std::string& sMensaje, int nSinLeer) override { Announced.push_back({sMensaje, nSinLeer}); }
+    void IconAdd(const std::string& sMensaje, int64_t nSinLeer) override { Announced.push_back({sMensaje, nSinLeer}); }
 };
 
 class FakeIntegration final : public IIntegration

@@ -137,7 +137,7 @@ def _pid_runs(pid, program):
     """True when the process pid is alive and its program's file name contains program (pids get reused)."""
     try:
         cmdline = Path(f"/proc/{int(pid)}/cmdline").read_bytes().split(b"\0")
-    except (OSError, ValueError):
+    except (OSError, ValueError, TypeError):  # gone, or never recorded (a run killed while it started)
         return False
     return bool(program) and program in os.path.basename(cmdline[0].decode(errors="replace"))
 

@@ -183,25 +183,30 @@ TEST_F(Startup, OkChecksBeforeSavingAndSavesOnlyAfterSuccess)
     EXPECT_NE(M.Soap.Requests.back().sBody.find("<password>secret</password>"), std::string::npos);
 }
 
-TEST_F(Startup, AnotherAccountStartsWithEmptyLists)
+TEST_F(Startup, OnlyAnotherAccountStartsWithEmptyLists)
 {
-    const auto KnowFolders = [&] {
-        ASSERT_TRUE(Form.Reader.ProcessResponse(
-            Envelope("<context xmlns=\"urn:zimbra\"><refresh><folder id=\"1\" name=\"USER_ROOT\">"
-                     "<folder id=\"2\" name=\"Inbox\"/><folder id=\"257\" name=\"Work\"/></folder></refresh>"
-                     "</context>",
+    const auto Refresh = [&](const std::string& sFolders) {
+        const size_t nBefore = M.Tray.Log.size();
+        EXPECT_TRUE(Form.Reader.ProcessResponse(
+            Envelope("<context xmlns=\"urn:zimbra\"><refresh><folder id=\"1\" name=\"USER_ROOT\">" + sFolders +
+                         "</folder></refresh></context>",
                      "<BatchResponse xmlns=\"urn:zimbra\"/>")));
+        return M.Tray.Log.size() > nBefore; // announced
     };
+    const std::string sAlice = "<folder id=\"2\" name=\"Inbox\" u=\"3\"/><folder id=\"257\" name=\"Work\"/>";
+    Form.txtZimbraHost_Change("mail.example.com");
     Form.txtUsuario_Change("alice");
-    KnowFolders();
-    Form.txtUsuario_Change("alice"); // the same text: nothing changes
+    EXPECT_TRUE(Refresh(sAlice));
+
+    Form.txtUsuario_Change("alic"); // a letter deleted and typed again: the same account
+    Form.txtUsuario_Change("alice");
+    Form.txtZimbraHost_Change("MAIL.example.com");
+    EXPECT_FALSE(Refresh(sAlice)); // a new login's refresh announces nothing again
     EXPECT_NE(Form.Reader.Lists.FindFolder("257"), -1);
+
     Form.txtUsuario_Change("bob");
-    EXPECT_EQ(Form.Reader.Lists.FindFolder("257"), -1);
-    EXPECT_FALSE(Form.Reader.Lists.bRefreshLeido);
-    KnowFolders();
-    Form.txtZimbraHost_Change("other.example.com");
-    EXPECT_EQ(Form.Reader.Lists.FindFolder("2"), -1);
+    EXPECT_TRUE(Refresh("<folder id=\"2\" name=\"Inbox\" u=\"1\"/>"));
+    EXPECT_EQ(Form.Reader.Lists.FindFolder("257"), -1); // alice's folder is not bob's
 }
 
 } // namespace

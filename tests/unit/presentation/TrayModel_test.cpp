@@ -64,10 +64,13 @@ TEST(TrayModel, ResetAndShellRestart)
     TrayModel model;
     model.Iconizar(TrayIconKind::Window);
     model.IconAdd("You have unread e-mail messages\r\nInbox (1)", 1, TrayIconKind::NewMail);
-    // After a restart of the shell the icon comes back as it last was.
+    // After a restart of the shell the icon comes back as it last was, its balloon asked for again: the old
+    // shell may have gone before showing it, and an item waiting for its balloon would wait for good.
     NotifyRecord again = ForShellRestart(model.Record());
     EXPECT_EQ(again.nIcon, TrayIconKind::NewMail);
-    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
+    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip | nInfo);
+    EXPECT_EQ(again.sInfoTitle, u"You have unread e-mail messages");
+    EXPECT_EQ(again.sInfo, u"Inbox (1)");
 
     model.IconReset(TrayIconKind::Window);
     EXPECT_EQ(model.Record().nFlags, nIcon | nTip);

@@ -140,6 +140,21 @@ TEST_F(CheckCycle, ANewLoginStartsTheNotificationsAfresh)
     EXPECT_EQ(LastBody().find("seq="), std::string::npos) << LastBody(); // the old session's sequence
 }
 
+TEST_F(CheckCycle, ALoginAnsweredWithoutItsAnswerFailsAndIsRetried)
+{
+    // A valid envelope, but no login answer in it (a proxy's or an old server's reply to something else).
+    AnswerWith(CheckAnswer("1842"));
+    Cycle.CheckTimerProc();
+    EXPECT_EQ(Session.sLastError, "The server at http://mail.example.com/service/soap did not answer as a Zimbra "
+                                  "server.");
+    EXPECT_EQ(Session.sAuthToken, "");
+    EXPECT_EQ(Timers.Armed.at(TimerId::Check), 10000); // retried like every failed check, never silent
+    AnswerWith(LoginAnswer("30s"), false);
+    Cycle.CheckTimerProc();
+    EXPECT_NE(LastBody().find("<AuthRequest"), std::string::npos);
+    EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
+}
+
 TEST_F(CheckCycle, AnIntervalBelowOneSecondStopsAutomaticChecks)
 {
     Cycle.StartCheckTimer(0);

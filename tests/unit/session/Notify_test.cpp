@@ -94,6 +94,94 @@ TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
     EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 }
 
+TEST_F(Notify, BlocksDifferingOnlyInTheirSequenceAreOneRepeatedAndOthersAreNot)
+{
+    KnowFolders();
+    const std::string sCreated = "<created>" + Message("713", "2", "u", sFromAddress, "once") + "</created>";
+    ASSERT_TRUE(Reader.ProcessResponse(
+        NotifyAnswer("<notify seq=\"3\">" + sCreated + "</notify><notify seq=\"4\">" + sCreated + "</notify>")));
+    EXPECT_EQ(Session.sNotifySeq, "4");
+    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
+
+    // The same messages with one attribute changed are another block.
+    const std::string sOther = "<created>" + Message("713", "2", "u", sFromAddress, "once") + "</created>";
+    std::string sChanged = sOther;
+    sChanged.replace(sChanged.find("rev=\"713\""), 9, "rev=\"714\"");
+    ASSERT_TRUE(Reader.ProcessResponse(
+        NotifyAnswer("<notify seq=\"5\">" + sOther + "</notify><notify seq=\"6\">" + sChanged + "</notify>")));
+    EXPECT_EQ(Icon.Announced.at(1).nSinLeer, 2);
+}
+
+TEST_F(Notify, ANestedBlockIsReadOnceAndDeepNestingIsReadWhole)
+{
+    KnowFolders();
+    // A block inside another's "created": its message belongs to it alone.
+    ASSERT_TRUE(Reader.ProcessResponse(
+        NotifyAnswer("<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromAddress, "outer") +
+                     "<notify seq=\"4\"><created>" + Message("714", "2", "u", sFromAddress, "inner") +
+                     "</created></notify></created></notify>")));
+    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 2);
+    EXPECT_EQ(Session.sNotifySeq, "4");
+
+    // Thousands of levels: no recursion to run out of stack, every level's message counted once.
+    constexpr int nDepth = 20000;
+    std::string sNested;
+    for (int i = 0; i < nDepth; ++i)
+        sNested += "<notify seq=\"" + std::to_string(10 + i) + "\"><created><m id=\"" + std::to_string(i) +
+                   "\" l=\"2\" f=\"u\"/></created>";
+    for (int i = 0; i < nDepth; ++i)
+        sNested += "</notify>";
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sNested)));
+    EXPECT_EQ(Icon.Announced.at(1).nSinLeer, nDepth);
+    EXPECT_EQ(Session.sNotifySeq, std::to_string(10 + nDepth - 1));
+}
+
+TEST_F(Notify, UnreadCountsOfAnyAccountSizeAddUpWithoutOverflow)
+{
+    std::string sFolders = "<folder id=\"1\" name=\"USER_ROOT\">";
+    for (int i = 0; i < 2150; ++i)
+        sFolders += "<folder id=\"" + std::to_string(300 + i) + "\" name=\"F" + std::to_string(i) + "\" u=\"999999\"/>";
+    ASSERT_TRUE(Reader.ProcessResponse(RefreshAnswer(sFolders + "</folder>")));
+    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 2150LL * 999999);
+    EXPECT_EQ(Icon.Announced[0].sMensaje.rfind("You have unread e-mail messages\r\nF0 (999999)\r\n", 0), 0u);
+
+    Reader.Lists.Clear();
+    ASSERT_TRUE(Reader.ProcessResponse(
+        RefreshAnswer("<folder id=\"1\" name=\"USER_ROOT\"><folder id=\"300\" name=\"A\" u=\"9223372036854775807\"/>"
+                      "<folder id=\"301\" name=\"B\" u=\"9223372036854775807\"/></folder>")));
+    EXPECT_EQ(Icon.Announced.at(1).nSinLeer, INT64_MAX); // held at the most, never wrapped to a negative count
+}
+
+TEST_F(Notify, LongServerTextsReachTheUserCut)
+{
+    KnowFolders();
+    Controls.chkVentana = 1;
+    const std::string sLong(100000, 's');
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
+        "<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromAddress, sLong) + "</created></notify>")));
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_LT(Dialogs.Shown[0].sText.size(), 400u);
+    EXPECT_NE(Dialogs.Shown[0].sText.find(std::string(299, 's') + "\xE2\x80\xA6"), std::string::npos);
+}
+
+TEST_F(Notify, ABatchFaultLeavesTheRestOfTheAnswerToBeRead)
+{
+    const std::string sAnswer = Envelope(
+        "<context xmlns=\"urn:zimbra\"><session id=\"1842\">1842</session><refresh><version>8.8.15_GA</version>"
+        "<folder id=\"1\" name=\"USER_ROOT\"><folder id=\"2\" name=\"Inbox\" u=\"2\"/></folder></refresh>"
+        "<notify seq=\"7\"><created>" +
+            Message("713", "2", "u", sFromAddress, "still read") + "</created></notify></context>",
+        "<BatchResponse xmlns=\"urn:zimbra\">" + Fault("mail.QUERY_PARSE_ERROR", "query parse error") +
+            "</BatchResponse>");
+    EXPECT_TRUE(Reader.ProcessResponse(sAnswer));
+    EXPECT_EQ(Session.sLastError, "query parse error");
+    EXPECT_EQ(Session.sAuthToken, "tok");
+    EXPECT_EQ(Session.sNotifySeq, "7");
+    ASSERT_EQ(Icon.Announced.size(), 1u);
+    EXPECT_EQ(Icon.Announced[0].nSinLeer, 3);
+    EXPECT_NE(Icon.Announced[0].sMensaje.find("Subject: still read"), std::string::npos);
+}
+
 TEST_F(Notify, ModifiedOrDeletedMailResetsTheIconOnlyWhenNothingIsNew)
 {
     KnowFolders();

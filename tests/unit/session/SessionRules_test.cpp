@@ -44,5 +44,27 @@ TEST(LeadingWholeNumber, RoundsHalvesToEven)
         EXPECT_EQ(LeadingWholeNumber(sText), nValue) << sText;
 }
 
+TEST(ShownText, CutsLongServerTextsOnACharacterWithAnEllipsis)
+{
+    const std::string sEllipsis = "\xE2\x80\xA6";
+    const std::string sGreek300 = [] {
+        std::string s;
+        for (int i = 0; i < 300; ++i)
+            s += "\xCE\xB1"; // α
+        return s;
+    }();
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {std::string(300, 'a'), std::string(300, 'a')},                 // exactly the limit: untouched
+        {std::string(301, 'a'), std::string(299, 'a') + sEllipsis},     // 300 characters in all
+        {std::string(5 << 20, 'x'), std::string(299, 'x') + sEllipsis}, // a 5 MB fault text
+        {sGreek300, sGreek300},                                         // 600 bytes, 300 characters
+        {sGreek300 + "\xCE\xB2", sGreek300.substr(0, 598) + sEllipsis}, // never half a character
+        {std::string(299, 'a') + "\xF0\x9F\x93\xA8" + "b", std::string(299, 'a') + sEllipsis},
+    };
+    for (const auto& [sIn, sOut] : cases)
+        EXPECT_EQ(ShownText(sIn), sOut) << sIn.size();
+}
+
 } // namespace
 } // namespace qv
