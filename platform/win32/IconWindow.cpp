@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/win32/Utf.h"
+#include "platform/win32/resource.h"
 
 namespace qv::win32
 {
@@ -51,6 +52,7 @@ void IconWindow::Detach()
 
 bool IconWindow::CreateWindowFor(HINSTANCE hInstance)
 {
+    hModule = hInstance;
     nTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     // An ordinary top-level window that is never shown: FindWindow and the shell's broadcasts skip
     // message-only windows.
@@ -73,6 +75,16 @@ HICON IconWindow::IconOf(TrayIconKind nKind) const
     }
 }
 
+HICON IconWindow::BalloonIconOf(TrayIconKind nKind) const
+{
+    const int nId = nKind == TrayIconKind::NewMail    ? IDI_NEWMAIL
+                    : nKind == TrayIconKind::Calendar ? IDI_CALENDAR
+                                                      : IDI_QUORVEL;
+    // The large picture, loaded with the first balloon that needs it; shared, so the system keeps the one copy.
+    return static_cast<HICON>(::LoadImageW(hModule, MAKEINTRESOURCEW(nId), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                           ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+}
+
 bool IconWindow::Notify(ShellCommand nCommand, const NotifyRecord& record)
 {
     if (!hWnd)
@@ -89,6 +101,15 @@ bool IconWindow::Notify(ShellCommand nCommand, const NotifyRecord& record)
     CopyField(data.szInfoTitle, record.sInfoTitle);
     data.uTimeout = record.nTimeout;
     data.dwInfoFlags = record.nInfoFlags;
+    // A balloon of the user's own picture takes it from hBalloonIcon since Vista; hIcon is only the XP fallback.
+    if ((record.nFlags & NIF_INFO) && (record.nInfoFlags & NIIF_ICON_MASK) == NIIF_USER)
+    {
+        data.hBalloonIcon = BalloonIconOf(record.nIcon);
+        if (data.hBalloonIcon)
+            data.dwInfoFlags |= NIIF_LARGE_ICON;
+        else
+            data.hBalloonIcon = data.hIcon;
+    }
     const DWORD nMessage = nCommand == ShellCommand::Add      ? NIM_ADD
                            : nCommand == ShellCommand::Modify ? NIM_MODIFY
                                                               : NIM_DELETE;

@@ -41,10 +41,12 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
     HICON IconOf(TrayIconKind nKind) const;
+    HICON BalloonIconOf(TrayIconKind nKind) const;
 
     void Detach();
 
     UniqueWindow hWnd;
+    HINSTANCE hModule = nullptr;
     WNDPROC pfnStaticProc = nullptr;
     UINT nTaskbarCreated = 0;
     bool bShown = false;
