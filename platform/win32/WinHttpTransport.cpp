@@ -100,6 +100,101 @@ std::wstring QueryText(HINTERNET hRequest, DWORD nInfo)
 
 } // namespace
 
+// What the user chose in the Internet settings. A value that cannot be read looks like no proxy at all.
+struct ProxySettings
+{
+    bool bAutoDetect = false;
+    std::wstring sAutoConfigUrl, sProxy, sBypass;
+};
+
+namespace
+{
+
+std::wstring TakeGlobal(LPWSTR pText)
+{
+    std::wstring sText = pText ? pText : L"";
+    if (pText)
+        ::GlobalFree(pText);
+    return sText;
+}
+
+ProxySettings UserProxySettings()
+{
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
+    ProxySettings settings;
+    if (!::WinHttpGetIEProxyConfigForCurrentUser(&config))
+        return settings;
+    settings.bAutoDetect = config.fAutoDetect != FALSE;
+    settings.sAutoConfigUrl = TakeGlobal(config.lpszAutoConfigUrl);
+    settings.sProxy = TakeGlobal(config.lpszProxy);
+    settings.sBypass = TakeGlobal(config.lpszProxyBypass);
+    return settings;
+}
+
+} // namespace
+
+UniqueInternet WinHttpTransport::OpenSession(const std::wstring& sAgent, const ProxySettings& proxy)
+{
+    bPerRequestProxy = false;
+    // A proxy typed by hand, with nothing to detect, is the same on every system: the named proxy and its
+    // bypass list. (Wine accepts the automatic access type below but goes direct with it.)
+    if (!proxy.sProxy.empty() && !proxy.bAutoDetect && proxy.sAutoConfigUrl.empty())
+        return UniqueInternet(::WinHttpOpen(sAgent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.sProxy.c_str(),
+                                            proxy.sBypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.sBypass.c_str(),
+                                            0));
+    // Windows 8.1 and later resolve detection, scripts and the user's settings themselves.
+    UniqueInternet hSession(::WinHttpOpen(sAgent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, 0));
+    if (hSession)
+        return hSession;
+    // Older systems refuse it: the machine's WinHTTP proxy, and each request asks the user's settings.
+    hSession.reset(::WinHttpOpen(sAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, 0));
+    bPerRequestProxy = hSession && (proxy.bAutoDetect || !proxy.sAutoConfigUrl.empty() || !proxy.sProxy.empty());
+    return hSession;
+}
+
+void WinHttpTransport::ApplyAutoProxy(HINTERNET hSession, HINTERNET hRequest, const std::wstring& sUrl,
+                                      const ProxySettings& proxy)
+{
+    const ULONGLONG nNow = ::GetTickCount64();
+    const bool bDetect = proxy.bAutoDetect && nNow >= nNextDetection;
+    if (bDetect || !proxy.sAutoConfigUrl.empty())
+    {
+        WINHTTP_AUTOPROXY_OPTIONS options{};
+        if (bDetect)
+        {
+            options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
+            options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+        }
+        if (!proxy.sAutoConfigUrl.empty())
+        {
+            options.dwFlags |= WINHTTP_AUTOPROXY_CONFIG_URL;
+            options.lpszAutoConfigUrl = proxy.sAutoConfigUrl.c_str();
+        }
+        options.fAutoLogonIfChallenged = TRUE;
+        WINHTTP_PROXY_INFO info{};
+        if (::WinHttpGetProxyForUrl(hSession, sUrl.c_str(), &options, &info))
+        {
+            (void)::WinHttpSetOption(hRequest, WINHTTP_OPTION_PROXY, &info, sizeof info); // else it goes direct
+            (void)TakeGlobal(info.lpszProxy);
+            (void)TakeGlobal(info.lpszProxyBypass);
+            return;
+        }
+        // Detection waits for DHCP and DNS each time it finds nothing: a network without it is asked again later.
+        if (bDetect && ::GetLastError() == ERROR_WINHTTP_AUTODETECTION_FAILED)
+            nNextDetection = nNow + nDetectionRetryMs;
+    }
+    if (proxy.sProxy.empty())
+        return;
+    WINHTTP_PROXY_INFO info{};
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    std::wstring sProxy = proxy.sProxy, sBypass = proxy.sBypass;
+    info.lpszProxy = sProxy.data();
+    info.lpszProxyBypass = sBypass.empty() ? nullptr : sBypass.data();
+    (void)::WinHttpSetOption(hRequest, WINHTTP_OPTION_PROXY, &info, sizeof info);
+}
+
 HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& sUrl, const std::string& sHost,
                                  const std::string& sBody)
 {
@@ -119,8 +214,8 @@ HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& 
     const std::wstring sAgent = L"Quorvel/" + std::to_wstring(QUORVEL_VERSION_MAJOR) + L"." +
                                 std::to_wstring(QUORVEL_VERSION_MINOR) + L"." +
                                 std::to_wstring(QUORVEL_VERSION_REVISION);
-    UniqueInternet hSession(::WinHttpOpen(sAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                          WINHTTP_NO_PROXY_BYPASS, 0));
+    const ProxySettings proxy = UserProxySettings();
+    UniqueInternet hSession = OpenSession(sAgent, proxy);
     if (!hSession)
         return Failed(::GetLastError(), "open");
     // A server that never answers must not hold the program: 15 s to connect, 60 s to send and to receive.
@@ -135,6 +230,8 @@ HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& 
                                                  bSecure ? WINHTTP_FLAG_SECURE : 0));
     if (!hRequest)
         return Failed(::GetLastError(), "request");
+    if (bPerRequestProxy)
+        ApplyAutoProxy(hSession.get(), hRequest.get(), sWideUrl, proxy);
     if (sMethod == "POST")
     {
         const std::wstring sHeader = L"Host: " + Utf16(sHost);
