@@ -25,6 +25,8 @@ PASSWORD_MASK = "*" * 20
 # Typed as a user would: shifted characters, and one that XML must escape in the AuthRequest.
 TYPED_PASSWORD = "Kq7&Wx-z9#Lm"
 TYPING_DELAY_MS = 30
+# Every character XML escapes, and letters outside ASCII: the server must read back exactly this.
+TRICKY_USER = "ana&\"o'<b>ñ"
 TEXT_VALUES = {
     "Filtros": "Входящие|Ünïcode€|日本|😀",  # Cyrillic, Latin-1, a BMP symbol, CJK and a surrogate pair
     "Username": "Zoë Łukasz-Ørsted",
@@ -42,6 +44,16 @@ def tearDownModule():
 def stored_bytes(text):
     """A REG_SZ value as the program must store it: UTF-16 and one terminating zero."""
     return text.encode("utf-16-le", errors="surrogatepass") + b"\0\0"
+
+
+def auth_accounts(requests):
+    """The <account by="name"> text of every AuthRequest the server received, un-escaped, in order."""
+    found = []
+    for request in requests:
+        if request.get("method") == "POST" and "<AuthRequest" in request.get("body", ""):
+            match = re.search(r'<account by="name">(.*?)</account>', request["body"], re.S)
+            found.append(html.unescape(match.group(1)) if match else None)
+    return found
 
 
 def centre(rect):
@@ -215,6 +227,60 @@ class SettingsTest(test_startup.QuorvelTestCase):
         self.assertEqual(passwords[logins:], [TYPED_PASSWORD], "the stored password")
         self.assertNotIn(PASSWORD_MASK, passwords)
         self.exit_quorvel(process)
+
+    @screenshot_on_failure
+    def test_typed_user_name_reaches_the_server_exactly(self):
+        scenario = self.env.artifacts / "account.json"
+        scenario.write_text(json.dumps({"account": {"name": TRICKY_USER, "domain": "example.com",
+                                                    "password": TYPED_PASSWORD}}, ensure_ascii=False),
+                            encoding="utf-8")
+        port = self.env.start_fake_server(str(scenario), lifetime=240)
+        process = self.start_quorvel()
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        edits = [row for row in self.control_rows() if row[1].lower() == "edit"]
+        password = next(row for row in self.control_rows() if row[2] == "password")
+        self.type_into("server box", edits[0], f"127.0.0.1:{port}")
+        self.type_into("user box", edits[1], TRICKY_USER)
+        self.type_into("password box", password, TYPED_PASSWORD)
+        self.env.xdotool("key", "Return")
+
+        self.assertEqual(self.wait_auth_count("AuthRequest after Enter", 1), [TYPED_PASSWORD])
+        login = next(r for r in self.env.server_requests() if "<AuthRequest" in r.get("body", ""))
+        self.assertIn('<account by="name">ana&amp;', login["body"], "the name is not escaped in the envelope")
+        self.assertEqual(auth_accounts([login]), [TRICKY_USER], "the server read another name")
+        # The server found its account by that name: the login was accepted and the window hid.
+        self.assertEqual(self.wait_settings_answered("settings accepted", process), "hidden")
+        self.exit_quorvel(process)
+        self.assert_stored_text("Username", TRICKY_USER, "after Exit")
+
+    @screenshot_on_failure
+    def test_non_ascii_server_box_and_typed_filter_survive_a_restart(self):
+        host = "correo.ñandú.invalid"  # never resolves; nothing is sent with an empty password anyway
+        self.env.reg_import([(SETTINGS_KEY, "ZimbraHost", "REG_SZ", host)])
+        process = self.start_quorvel()
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        rows = self.control_rows()
+        edits = [row for row in rows if row[1].lower() == "edit"]
+        self.assertEqual(edits[0][4], host, "the server box shows the stored text")
+        typed_filter = "Spam|Входящие|Papelera ñ"
+        self.click_into("filter box", edits[-1])
+        self.env.xdotool("key", "ctrl+a", "BackSpace")
+        self.env.xdotool("type", "--delay", TYPING_DELAY_MS, typed_filter)
+        self.wait_control_text("filter box typed", edits[-1][0], typed_filter)
+        # Close keeps what was typed in the settings and Exit saves them.
+        self.assertTrue(self.probe("click", *SETTINGS_WINDOW, "&Close").ok)
+        self.wait_window("settings window hidden by Close", "wait-hidden", SETTINGS_WINDOW, process)
+        self.exit_quorvel(process)
+        for name, text in (("ZimbraHost", host), ("Filtros", typed_filter)):
+            self.assert_stored_text(name, text, "after Exit")
+
+        process = self.start_quorvel()
+        self.wait_window("settings window visible again", "wait-visible", SETTINGS_WINDOW, process)
+        shown = [row[4] for row in self.control_rows() if row[1].lower() == "edit"]
+        self.assertEqual((shown[0], shown[-1]), (host, typed_filter), "the boxes after the restart")
+        self.exit_quorvel(process)
+        for name, text in (("ZimbraHost", host), ("Filtros", typed_filter)):
+            self.assert_stored_text(name, text, "after the second Exit")
 
 
 if __name__ == "__main__":
