@@ -493,6 +493,33 @@ class TrayTest(TrayTestCase):
         self.exit_quorvel()
 
     @screenshot_on_failure
+    def test_sound_without_unread_wav_beeps(self):
+        # Relay tracing of just the sound calls: Wine 8 traces neither MessageBeep (win32u) nor a skipped
+        # PlaySound on any channel, but its relay shows every call the program makes to them.
+        sound_calls = ["user32.MessageBeep", "winmm.sndPlaySoundW", "winmm.sndPlaySoundA", "winmm.PlaySoundW",
+                       "winmm.PlaySoundA"]
+        self.env.reg_import([("HKCU\\Software\\Wine\\Debug", "RelayInclude", "REG_SZ", ";".join(sound_calls))])
+        self.assertFalse((self.env.prefix / "drive_c" / "Program Files" / "Quorvel" / "unread.wav").exists())
+        self.start_with_mail(unread=0, settings=[("Sonido", "1")], debug="-all,+relay")
+        self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+
+        def calls():
+            log = "".join(p.read_text(errors="replace") for p in self.env.artifacts.glob("*-quorvel.log"))
+            return [line for line in log.splitlines() if any(f"Call {name}(" in line for name in sound_calls)]
+
+        self.assertEqual(calls(), [], "a sound before any mail was announced")
+        self.deliver("Beep please")
+        self.wait_balloon("balloon of the delivered message", lambda b: b.title == UNREAD_TITLE)
+        beeps, seconds = wineenv.wait_for(
+            lambda: [line for line in calls() if "Call user32.MessageBeep(" in line] or None, BOUND, interval=0.2)
+        self.assertTrue(beeps, f"no MessageBeep within {BOUND:.0f} s of the balloon; sound calls: {calls()}")
+        self.record("MessageBeep after the balloon", seconds)
+        print(f"[{self.case}] sound calls: {calls()}", file=sys.stderr)
+        self.assertEqual([line for line in calls() if "winmm." in line], [], "a sound file was asked for")
+        self.assert_running("after the beep")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
     def test_long_subject_is_cut_cleanly(self):
         self.start_with_mail(unread=0)
         clock = self.clock
