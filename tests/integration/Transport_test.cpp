@@ -38,24 +38,6 @@ TEST_F(Transport, ALoginProbesThenPostsTheExactEnvelope)
     EXPECT_EQ(requests[1].sBody, sEnvelope);
 }
 
-TEST_F(Transport, TheLoginAnswerStartsASessionThatTheNextCheckUses)
-{
-    FakeServer server;
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    EXPECT_FALSE(Session.sAuthToken.empty());
-    EXPECT_FALSE(Session.sSessionId.empty());
-    EXPECT_EQ(Session.sSessionElement, "session");
-    EXPECT_EQ(Reader.nMailPollingInterval, 300);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 3u); // one probe only
-    const std::string sLine = "    <session id=\"" + Session.sSessionId + "\">" + Session.sSessionId + "</session>\r\n";
-    EXPECT_NE(requests[2].sBody.find(sLine), std::string::npos) << requests[2].sBody;
-    EXPECT_NE(requests[2].sBody.find("<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\""),
-              std::string::npos);
-}
-
 TEST_F(Transport, AProbeThatIsRefusedStopsBeforeThePost)
 {
     FakeServer server("probe_404");
@@ -103,14 +85,6 @@ TEST_F(Transport, AFiveMegabyteAnswerIsRead)
     ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
     EXPECT_FALSE(Session.sAuthToken.empty());
 }
-
-} // namespace
-} // namespace qv
-
-namespace qv
-{
-namespace
-{
 
 // A server whose certificate nobody vouches for: the user is told what the check of the certificate said.
 TEST_F(Transport, AnUntrustedCertificateIsReportedByItsDescription)

@@ -20,13 +20,25 @@ protected:
         Cycle.StartCheckTimer(Reader.nMailPollingInterval);
     }
     std::string LastBody() const { return Soap.Requests.back().sBody; }
+    bool Sent(const std::string& sPart) const { return LastBody().find(sPart) != std::string::npos; }
+    void Checked(const std::string& sSession = "1842", const std::string& sNotify = {})
+    {
+        AnswerWith(CheckAnswer(sSession, {}, sNotify), false);
+    }
+    void Referred()
+    {
+        AnswerWith(Envelope("<context xmlns=\"urn:zimbra\"/>",
+                            "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken>"
+                            "<refer>mbs2.example.com</refer></AuthResponse>"));
+        Cycle.CheckTimerProc();
+    }
 };
 
 TEST_F(CheckCycle, TimerChecksAreSingleShotsOneIntervalApart)
 {
     LogIn("30s");
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));
+    Checked();
     Cycle.CheckTimerProc();
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
     Cycle.CheckTimerProc(); // no answer: the short interval
@@ -56,7 +68,7 @@ TEST_F(CheckCycle, AfterARejectedPasswordTheTimerSendsNoEmptyLogins)
     sPassword = "right one"; // typed and taken by the form
     AnswerWith(LoginAnswer("30s"), false);
     Cycle.CheckTimerProc();
-    EXPECT_NE(Soap.Requests.back().sBody.find("<password>right one</password>"), std::string::npos);
+    EXPECT_TRUE(Sent("<password>right one</password>"));
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
 }
 
@@ -66,23 +78,21 @@ TEST_F(CheckCycle, TheCheckAsksForTheComingWeekAndMarksNewDays)
     Clock.nNowUtcMs = 1767225600000 + 2 * 3600000 + 123; // 23:00 local on 31 December
     LogIn();
     Cycle.bNewDay = false;
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));
+    Checked();
     ASSERT_TRUE(Cycle.Comprobar());
     EXPECT_TRUE(Cycle.bNewDay); // the first session check
     const std::string sStart = std::to_string(1767225600000 + 2 * 3600000);
     const std::string sEnd = std::to_string(1767225600000 + 2 * 3600000 + 7 * 86400000LL);
-    EXPECT_NE(LastBody().find("calExpandInstStart=\"" + sStart + "\" calExpandInstEnd=\"" + sEnd + "\""),
-              std::string::npos)
-        << LastBody();
-    EXPECT_NE(LastBody().find("<change token=\"4271\"/>"), std::string::npos);
+    EXPECT_TRUE(Sent("calExpandInstStart=\"" + sStart + "\" calExpandInstEnd=\"" + sEnd + "\"")) << LastBody();
+    EXPECT_TRUE(Sent("<change token=\"4271\"/>"));
 
     Cycle.bNewDay = false;
     Clock.Advance(30 * 60000); // 23:30 local: the same day
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));
+    Checked();
     ASSERT_TRUE(Cycle.Comprobar());
     EXPECT_FALSE(Cycle.bNewDay);
     Clock.Advance(31 * 60000); // past local midnight
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));
+    Checked();
     ASSERT_TRUE(Cycle.Comprobar());
     EXPECT_TRUE(Cycle.bNewDay);
 }
@@ -91,35 +101,28 @@ TEST_F(CheckCycle, AnOldServerGetsTheOldForms)
 {
     AnswerWith(LoginAnswer("5m", "77", "5.0.18_GA_3011.RHEL5 20090707151621"));
     ASSERT_TRUE(Cycle.Comprobar());
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("77")));
+    Checked("77");
     (void)Cycle.Comprobar();
-    EXPECT_NE(LastBody().find("<sessionId id=\"77\">77</sessionId>"), std::string::npos);
-    EXPECT_NE(LastBody().find("<GetApptSummariesRequest"), std::string::npos);
+    EXPECT_TRUE(Sent("<sessionId id=\"77\">77</sessionId>"));
+    EXPECT_TRUE(Sent("<GetApptSummariesRequest"));
 }
 
 TEST_F(CheckCycle, AReferralLogsInAgainThreeSecondsLaterAtTheReferredHostWithAProbe)
 {
-    AnswerWith(Envelope("<context xmlns=\"urn:zimbra\"/>",
-                        "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken>"
-                        "<refer>mbs2.example.com</refer></AuthResponse>"));
-    Cycle.CheckTimerProc();
+    Referred();
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 3000);
     AnswerWith(LoginAnswer());
     Cycle.CheckTimerProc();
     ASSERT_EQ(Soap.Requests.size(), 4u);
     EXPECT_EQ(Soap.Requests[2].sMethod, "OPTIONS");
     EXPECT_EQ(Soap.Requests[2].sUrl, "http://mbs2.example.com/service/soap");
-    EXPECT_NE(Soap.Requests[3].sBody.find("<AuthRequest"), std::string::npos);
+    EXPECT_TRUE(Sent("<AuthRequest"));
     EXPECT_EQ(Controls.txtZimbraHost, "mail.example.com"); // the box keeps what the user typed
 }
 
 TEST_F(CheckCycle, AfterAReferralAFailedCheckIsRetriedTenSecondsLaterAgain)
 {
-    AnswerWith(Envelope("<context xmlns=\"urn:zimbra\"/>",
-                        "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken>"
-                        "<refer>mbs2.example.com</refer></AuthResponse>"));
-    Cycle.CheckTimerProc();
-    ASSERT_EQ(Timers.Armed.at(TimerId::Check), 3000);
+    Referred();
     Cycle.CheckTimerProc(); // the referred server does not answer
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 10000);
 }
@@ -127,17 +130,17 @@ TEST_F(CheckCycle, AfterAReferralAFailedCheckIsRetriedTenSecondsLaterAgain)
 TEST_F(CheckCycle, ANewLoginStartsTheNotificationsAfresh)
 {
     LogIn();
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842", {}, "<notify seq=\"4\"/>")));
+    Checked("1842", "<notify seq=\"4\"/>");
     Cycle.CheckTimerProc();
     ASSERT_EQ(Session.sNotifySeq, "4");
     Session.Forget(); // a new password was typed: the next check logs in
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(LoginAnswer("30s", "1900")));
+    AnswerWith(LoginAnswer("30s", "1900"), false);
     Cycle.CheckTimerProc();
-    ASSERT_NE(LastBody().find("<AuthRequest"), std::string::npos);
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1900")));
+    ASSERT_TRUE(Sent("<AuthRequest"));
+    Checked("1900");
     Cycle.CheckTimerProc();
-    EXPECT_NE(LastBody().find("id=\"1900\">1900</session>"), std::string::npos) << LastBody();
-    EXPECT_EQ(LastBody().find("seq="), std::string::npos) << LastBody(); // the old session's sequence
+    EXPECT_TRUE(Sent("id=\"1900\">1900</session>")) << LastBody();
+    EXPECT_FALSE(Sent("seq=")) << LastBody(); // the old session's sequence
 }
 
 TEST_F(CheckCycle, ALoginAnsweredWithoutItsAnswerFailsAndIsRetried)
@@ -151,7 +154,7 @@ TEST_F(CheckCycle, ALoginAnsweredWithoutItsAnswerFailsAndIsRetried)
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 10000); // retried like every failed check, never silent
     AnswerWith(LoginAnswer("30s"), false);
     Cycle.CheckTimerProc();
-    EXPECT_NE(LastBody().find("<AuthRequest"), std::string::npos);
+    EXPECT_TRUE(Sent("<AuthRequest"));
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
 }
 
@@ -186,7 +189,7 @@ TEST_F(CheckCycle, AServerThatStopsAnsweringAndComesBackKeepsTheSession)
         Cycle.CheckTimerProc(); // connection refused each time
     EXPECT_EQ(Session.sAuthToken, sToken);
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 10000);
-    Soap.Replies.push_back(fake::FakeSoapTransport::Ok(CheckAnswer("1842")));
+    Checked();
     Cycle.CheckTimerProc();
     EXPECT_EQ(Timers.Armed.at(TimerId::Check), 30000);
     EXPECT_EQ(Soap.Requests.back().sMethod, "POST"); // no new probe: the server was not refused

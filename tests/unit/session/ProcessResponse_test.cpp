@@ -31,14 +31,6 @@ TEST_F(Response, ALoginAnswerStartsTheSession)
     EXPECT_EQ(Reader.sComposeFormat, "html");
     EXPECT_EQ(Reader.nMailPollingInterval, 120);
     EXPECT_EQ(Reader.nReminderMinutes, 5);
-    EXPECT_TRUE(Session.dLastSuccess.has_value());
-    EXPECT_TRUE(Dialogs.Shown.empty());
-}
-
-TEST_F(Response, AnOldServerKeepsTheOldSessionElement)
-{
-    ASSERT_TRUE(Reader.ProcessResponse(LoginAnswer("5m", "9", "5.0.18_GA_3011.RHEL5 20090707151621")));
-    EXPECT_EQ(Session.sSessionElement, "sessionId");
 }
 
 TEST_F(Response, EveryCutOfAGoodAnswerFailsAndLeavesTheSessionAlone)
@@ -98,50 +90,22 @@ TEST_F(Response, AFaultInsideTheBatchEndsTheSessionOnlyWhenItIsAboutTheSession)
     }
 }
 
-TEST_F(Response, AReplacedSessionIsSeenAndItsOldSequenceDropped)
+TEST_F(Response, AnAnswerFromAnotherSessionEndsOursAndTheSameSessionGoesOn)
 {
     Account("mail.example.com");
-    LoggedIn();
-    Session.sSessionElement = "session";
     Session.sServerVersion = "8.8.15";
-    AnswerWith(CheckAnswer("1999"));
-    EXPECT_TRUE(Cycle.Comprobar());
-    EXPECT_EQ(Session.sAuthToken, "");
-    EXPECT_EQ(Session.sSessionId, "");
-    EXPECT_EQ(Session.sNotifySeq, "");
-    // The request carried the old id and the old sequence.
-    EXPECT_NE(Soap.Requests.back().sBody.find("<session seq=\"4\" id=\"1842\">1842</session>"), std::string::npos);
-}
-
-TEST_F(Response, TheSameSessionGoesOn)
-{
-    LoggedIn();
-    Session.sSessionElement = "session";
-    Session.sServerVersion = "8.8.15";
-    Session.sServerHost = "mail.example.com";
-    Controls.txtUsuario = "alice";
-    sPassword = "secret";
-    AnswerWith(CheckAnswer("1842"));
-    EXPECT_TRUE(Cycle.Comprobar());
-    EXPECT_EQ(Session.sAuthToken, "tok");
-    EXPECT_EQ(Session.sSessionId, "1842");
-}
-
-TEST_F(Response, AReferralWithoutSessionSendsTheNextLoginToTheReferredHost)
-{
-    Session.sServerHost = "proxy.example.com";
     Session.bServerProbed = true;
-    const std::string sAnswer =
-        Envelope("<context xmlns=\"urn:zimbra\"/>",
-                 "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_9d</authToken><lifetime>172799999</lifetime>"
-                 "<refer>mbs2.example.com</refer><prefs><pref name=\"zimbraPrefMailPollingInterval\">2m</pref></prefs>"
-                 "</AuthResponse>");
-    EXPECT_FALSE(Reader.ProcessResponse(sAnswer));
-    EXPECT_EQ(Session.sServerHost, "mbs2.example.com");
-    EXPECT_EQ(Session.sAuthToken, "");
-    EXPECT_FALSE(Session.bServerProbed);
-    EXPECT_EQ(Session.nMailPollingShort, 3);
-    EXPECT_EQ(Controls.txtZimbraHost, ""); // the box and the stored host stay as typed
+    for (const auto& [sAnswered, bEnds] : {std::pair{"1999", true}, std::pair{"1842", false}})
+    {
+        LoggedIn();
+        AnswerWith(CheckAnswer(sAnswered), false);
+        EXPECT_TRUE(Cycle.Comprobar());
+        EXPECT_EQ(Session.sAuthToken.empty(), bEnds) << sAnswered;
+        EXPECT_EQ(Session.sSessionId.empty(), bEnds) << sAnswered;
+        EXPECT_EQ(Session.sNotifySeq.empty(), bEnds) << sAnswered;
+        // The request carried the old id and the old sequence.
+        EXPECT_NE(Soap.Requests.back().sBody.find("<session seq=\"4\" id=\"1842\">1842</session>"), std::string::npos);
+    }
 }
 
 TEST_F(Response, AStaleIconIsResetWhenTheSessionFails)
