@@ -60,13 +60,6 @@ TEST_F(Notify, TheFirstRefreshSummarisesTheUnreadFoldersAndTagsInOrder)
               "You have unread e-mail messages\r\nInbox (3)\r\nWork (1)\r\nTag: Urgent (4)");
     EXPECT_NE(Reader.Lists.FindFolder("b0:10"), -1);
     EXPECT_NE(Reader.Lists.FindFolder("263"), -1);
-
-    // A later refresh (a new login) changes neither the lists nor the summary.
-    Icon.Announced.clear();
-    ASSERT_TRUE(Reader.ProcessResponse(RefreshAnswer("<folder id=\"1\" name=\"USER_ROOT\">"
-                                                     "<folder id=\"2\" name=\"Renamed\" u=\"9\"/></folder>")));
-    EXPECT_TRUE(Icon.Announced.empty());
-    EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("2"))]->sNombre, "Inbox");
 }
 
 TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
@@ -83,15 +76,6 @@ TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
     EXPECT_EQ(Icon.Announced[0].sMensaje, "You have unread e-mail messages\r\n"
                                           "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
                                           "From: bob@example.com\r\nSubject: work");
-}
-
-TEST_F(Notify, ARepeatedBlockIsAnnouncedOnce)
-{
-    KnowFolders();
-    const std::string sBlock =
-        "<notify seq=\"3\"><created>" + Message("713", "2", "u", sFromAddress, "once") + "</created></notify>";
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock + sBlock)));
-    EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 }
 
 TEST_F(Notify, BlocksDifferingOnlyInTheirSequenceAreOneRepeatedAndOthersAreNot)
@@ -197,27 +181,21 @@ TEST_F(Notify, ModifiedOrDeletedMailResetsTheIconOnlyWhenNothingIsNew)
     EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 }
 
-TEST_F(Notify, DeletesListingSeveralIdsRemoveEachOne)
+TEST_F(Notify, CreatedRenamedAndDeletedFoldersAndTagsFollowTheLists)
 {
     KnowFolders();
     ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
-        "<notify seq=\"6\"><created><tag id=\"266\" name=\"Proveedores\" color=\"2\"/></created></notify>")));
-    EXPECT_NE(Reader.Lists.FindTag("266"), -1);
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer("<notify seq=\"7\"><deleted id=\"612,257,266\"/></notify>")));
-    EXPECT_EQ(Reader.Lists.FindTag("266"), -1);
-    EXPECT_EQ(Reader.Lists.FindFolder("257"), -1);
-    EXPECT_NE(Reader.Lists.FindFolder("2"), -1);
-}
-
-TEST_F(Notify, CreatedAndRenamedFoldersJoinTheLists)
-{
-    KnowFolders();
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
-        "<notify seq=\"8\"><created><folder id=\"270\" name=\"Clients\" l=\"1\"/></created>"
+        "<notify seq=\"6\"><created><tag id=\"266\" name=\"Proveedores\" color=\"2\"/>"
+        "<folder id=\"270\" name=\"Clients\" l=\"1\"/></created>"
         "<modified><folder id=\"257\" name=\"Work done\"/><folder id=\"2\" u=\"4\"/></modified></notify>")));
+    EXPECT_NE(Reader.Lists.FindTag("266"), -1);
     EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
     EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("257"))]->sNombre, "Work done");
     EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("2"))]->sNombre, "Inbox");
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer("<notify seq=\"7\"><deleted id=\"612,257,266\"/></notify>")));
+    EXPECT_EQ(Reader.Lists.FindTag("266"), -1);
+    EXPECT_EQ(Reader.Lists.FindFolder("257"), -1);
+    EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
 }
 
 TEST_F(Notify, SoundAndWindowFollowTheirCheckBoxes)

@@ -28,23 +28,6 @@ TEST_F(XPathHelpers, EveryShippedPathCompiles)
 {
     for (const std::string& sPath : Paths::All())
         EXPECT_TRUE(XPath::Compiles(sPath)) << sPath;
-    // The one form the engine lacks, and its replacement.
-    EXPECT_FALSE(XPath::Compiles("refresh//(folder|link)"));
-    EXPECT_TRUE(XPath::Compiles("refresh//*[self::folder or self::link]"));
-    EXPECT_TRUE(XPath::Compiles("(created|modified)//tag"));
-}
-
-TEST_F(XPathHelpers, MatchTheLiteralPrefixAndUnprefixedNamesOfARealAnswer)
-{
-    const pugi::xml_node root = Load(test::LoginAnswer("5m", "1842"));
-    EXPECT_TRUE(Xp.NodeExists(root, Paths::sAuthToken));
-    EXPECT_EQ(Xp.NodeText(root, Paths::sAuthToken), "0_56393c24f4ab_69643d33");
-    EXPECT_EQ(Xp.AttributeText(root, Paths::sHeaderSession, "id"), "1842");
-    EXPECT_EQ(Xp.NodeText(root, Paths::Pref("zimbraPrefMailPollingInterval")), "5m");
-    EXPECT_TRUE(Xp.HasAttribute(root, Paths::sChange, "token"));
-    EXPECT_FALSE(Xp.HasAttribute(root, Paths::sChange, "missing"));
-    EXPECT_FALSE(Xp.NodeExists(root, Paths::sTopFault));
-    EXPECT_TRUE(Shown.empty());
 }
 
 TEST_F(XPathHelpers, ShowTheirNumberedMessagesWhenTheAnswerLacksSomething)
