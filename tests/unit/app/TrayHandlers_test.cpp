@@ -6,15 +6,6 @@ namespace qv
 namespace
 {
 
-TrayEvent Event(TrayEventKind nKind, int nButton = 0, const std::string& sCommandLine = {})
-{
-    TrayEvent event;
-    event.nKind = nKind;
-    event.nButton = nButton;
-    event.sCommandLine = sCommandLine;
-    return event;
-}
-
 class TrayHandlers : public test::FormFixture
 {
 protected:
@@ -30,36 +21,37 @@ protected:
 
 TEST_F(TrayHandlers, ClicksDoWhatTheUserExpects)
 {
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 1));
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 1});
     EXPECT_TRUE(M.View.bVisible); // fields missing: the settings, without a message
     EXPECT_TRUE(M.Dialogs.Shown.empty());
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 2));
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 2});
     EXPECT_EQ(M.Tray.Menus.size(), 1u);
 
     LoggedIn();
     M.View.bVisible = false;
-    Form.OnTrayEvent(Event(TrayEventKind::MouseDown, 1));
+    Form.OnTrayEvent({TrayEventKind::MouseDown, 1});
     EXPECT_TRUE(M.Soap.Requests.empty());
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 1)); // a check
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 1}); // a check
     EXPECT_FALSE(M.Soap.Requests.empty());
 }
 
 TEST_F(TrayHandlers, BalloonClickOpensTheWebMailOnceWithinThreeSeconds)
 {
     LoggedIn();
-    Form.OnTrayEvent(Event(TrayEventKind::BalloonClick));
-    Form.OnTrayEvent(Event(TrayEventKind::DblClick, 1));
+    Form.OnTrayEvent({TrayEventKind::BalloonClick});
+    M.Clock.Advance(2999);
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 4});
     ASSERT_EQ(M.Shell.Opened.size(), 1u);
     EXPECT_EQ(M.Shell.Opened[0], "http://mail.example.com/service/preauth?isredirect=1&authtoken=0_ab&redirectURL="
                                  "http://mail.example.com/zimbra/mail");
-    M.Clock.Advance(3000);
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 4));
+    M.Clock.Advance(1);
+    Form.OnTrayEvent({TrayEventKind::DblClick, 1});
     EXPECT_EQ(M.Shell.Opened.size(), 2u);
 }
 
 TEST_F(TrayHandlers, NotLoggedInTheWebMailRequestShowsTheSettings)
 {
-    Form.OnTrayEvent(Event(TrayEventKind::AbreZimbra, 0, "bob@example.com"));
+    Form.OnTrayEvent({TrayEventKind::AbreZimbra, 0, "bob@example.com"});
     EXPECT_TRUE(M.Shell.Opened.empty());
     EXPECT_TRUE(M.View.bVisible);
     EXPECT_EQ(M.Shell.nActivations, 1);
@@ -67,11 +59,11 @@ TEST_F(TrayHandlers, NotLoggedInTheWebMailRequestShowsTheSettings)
 
 TEST_F(TrayHandlers, ASecondCopyAsksForTheSettings)
 {
-    Form.OnTrayEvent(Event(TrayEventKind::SettingsShowRequest));
+    Form.OnTrayEvent({TrayEventKind::SettingsShowRequest});
     EXPECT_TRUE(M.View.bVisible);
     Form.Form_Unload();
     M.View.bVisible = false;
-    Form.OnTrayEvent(Event(TrayEventKind::SettingsShowRequest)); // after Exit nothing reacts
+    Form.OnTrayEvent({TrayEventKind::SettingsShowRequest}); // after Exit nothing reacts
     EXPECT_FALSE(M.View.bVisible);
 }
 
@@ -114,11 +106,11 @@ TEST_F(TrayHandlers, TheCommandChosenInTheMenuRuns)
 {
     LoggedIn();
     M.Tray.nChoice = MenuCommand::mnuPopAbrirZimbra;
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 2));
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 2});
     EXPECT_EQ(M.Shell.Opened.size(), 1u);
 
     M.Tray.nChoice = MenuCommand::mnuPopSalir;
-    Form.OnTrayEvent(Event(TrayEventKind::MouseUp, 2));
+    Form.OnTrayEvent({TrayEventKind::MouseUp, 2});
     EXPECT_TRUE(Form.IsUnloaded());
     EXPECT_TRUE(M.View.bEnded);
     EXPECT_FALSE(M.Tray.bShown);

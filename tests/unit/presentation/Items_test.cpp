@@ -15,13 +15,6 @@ protected:
         item.sCuando = "10:00 - 10:30";
         return item;
     }
-    TrayEvent Event(TrayEventKind nKind, int nButton = 0)
-    {
-        TrayEvent event;
-        event.nKind = nKind;
-        event.nButton = nButton;
-        return event;
-    }
 };
 
 TEST_F(Items, AChangedAppointmentIsMarkedOnceAndAPendingBalloonIsNotRequestedAgain)
@@ -41,7 +34,7 @@ TEST_F(Items, AChangedAppointmentIsMarkedOnceAndAPendingBalloonIsNotRequestedAga
     EXPECT_EQ(M.ItemIcons.Log.size(), 1u);
     EXPECT_FALSE(item.bModificada);
 
-    Form.OnItemTrayEvent(item.GetTag(), Event(TrayEventKind::BalloonShow));
+    Form.OnItemTrayEvent(item.GetTag(), {TrayEventKind::BalloonShow});
     item.Show();
     ASSERT_EQ(M.ItemIcons.Log.size(), 2u);
     EXPECT_EQ(M.ItemIcons.Log[1].nCommand, ShellCommand::Modify);
@@ -53,13 +46,13 @@ TEST_F(Items, OnlyTheItemsOwnEventsAreRelayedAndEmptySlotsChangeNothing)
     Icontify& item = Review();
     item.Show();
     for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
-        Form.OnItemTrayEvent(item.GetTag(), Event(nKind, 1));
+        Form.OnItemTrayEvent(item.GetTag(), {nKind, 1});
     EXPECT_TRUE(item.bPendienteDeMostrar);
-    Form.OnItemTrayEvent(99, Event(TrayEventKind::BalloonShow));
-    Form.OnItemTrayEvent(0, Event(TrayEventKind::BalloonShow));
+    Form.OnItemTrayEvent(99, {TrayEventKind::BalloonShow});
+    Form.OnItemTrayEvent(0, {TrayEventKind::BalloonShow});
     EXPECT_TRUE(item.bPendienteDeMostrar);
     // A second copy that found an item's hidden window is answered like the main icon.
-    Form.OnItemTrayEvent(item.GetTag(), Event(TrayEventKind::SettingsShowRequest));
+    Form.OnItemTrayEvent(item.GetTag(), {TrayEventKind::SettingsShowRequest});
     EXPECT_TRUE(M.View.bVisible);
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fake/Fakes.h"
-
 namespace qv
 {
 namespace
@@ -31,26 +29,6 @@ TEST(WebmailAddress, EachFormOfTheAddress)
     account.bLogin = false;
     EXPECT_EQ(WebmailAddress(account, "bob@x.com&subject=Hi"),
               "https://mail.example.com/zimbra/mail?view=compose&to=bob@x.com&subject=Hi");
-}
-
-TEST(Webmail, OpensOnceWithinThreeSecondsAndNotWithoutASession)
-{
-    fake::FakeShell shell;
-    fake::FakeClock clock;
-    Webmail web(shell, clock);
-    WebmailAccount account = LoggedIn();
-    EXPECT_TRUE(web.AbreZimbra(account, {}));
-    clock.Advance(2999);
-    EXPECT_TRUE(web.AbreZimbra(account, {})); // a double click's second opening
-    EXPECT_EQ(shell.Opened.size(), 1u);
-    clock.Advance(1);
-    EXPECT_TRUE(web.AbreZimbra(account, {}));
-    EXPECT_EQ(shell.Opened.size(), 2u);
-
-    account.sAuthToken.clear();
-    clock.Advance(10000);
-    EXPECT_FALSE(web.AbreZimbra(account, "bob@example.com"));
-    EXPECT_EQ(shell.Opened.size(), 2u);
 }
 
 } // namespace
