@@ -46,23 +46,29 @@ TEST(DecodeTrayCallback, MapsButtonsAndBalloons)
 
 TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZero)
 {
-    const char sGood[] = "  bob@example.com&subject=Hi \0";
-    EXPECT_EQ(DecodeCopyData(1, sGood, sizeof sGood - 1, Latin1).sCommandLine, "bob@example.com&subject=Hi");
-    // No terminating zero: the count still bounds the read.
+    struct Case
+    {
+        uint64_t nCode;
+        const char* pBytes;
+        size_t nBytes;
+        TrayEventKind nKind;
+        const char* sText;
+    };
     const char sNoZero[] = {'C', ':', '\\', 'a', '.', 't', 'x', 't', 'X', 'X'};
-    const TrayEvent upload = DecodeCopyData(2, sNoZero, 8, Latin1);
-    EXPECT_EQ(upload.nKind, TrayEventKind::UploadFile);
-    EXPECT_EQ(upload.sCommandLine, "C:\\a.txt");
-    // More bytes than the text: the text ends at its zero.
-    const char sLonger[] = "abc\0garbage";
-    EXPECT_EQ(DecodeCopyData(1, sLonger, sizeof sLonger, Latin1).sCommandLine, "abc");
-    // Nothing at all: an empty text, which opens the web mail.
-    const TrayEvent empty = DecodeCopyData(1, nullptr, 0, Latin1);
-    EXPECT_EQ(empty.nKind, TrayEventKind::AbreZimbra);
-    EXPECT_EQ(empty.sCommandLine, "");
-    EXPECT_EQ(DecodeCopyData(1, nullptr, 40, Latin1).sCommandLine, "");
-    const char sLatin[] = "Jos\xE9\0";
-    EXPECT_EQ(DecodeCopyData(1, sLatin, 5, Latin1).sCommandLine, "José");
+    const Case cases[] = {
+        {1, "  bob@example.com&subject=Hi \0", 30, TrayEventKind::AbreZimbra, "bob@example.com&subject=Hi"},
+        {2, sNoZero, 8, TrayEventKind::UploadFile, "C:\\a.txt"},   // no zero: the count bounds the read
+        {1, "abc\0garbage", 12, TrayEventKind::AbreZimbra, "abc"}, // the text ends at its zero
+        {1, nullptr, 0, TrayEventKind::AbreZimbra, ""},            // nothing at all opens the web mail
+        {1, nullptr, 40, TrayEventKind::AbreZimbra, ""},
+        {1, "Jos\xE9\0", 5, TrayEventKind::AbreZimbra, "José"},
+    };
+    for (const Case& c : cases)
+    {
+        const TrayEvent event = DecodeCopyData(c.nCode, c.pBytes, c.nBytes, Latin1);
+        EXPECT_EQ(event.nKind, c.nKind) << c.sText;
+        EXPECT_EQ(event.sCommandLine, c.sText);
+    }
 }
 
 TEST(DecodeCopyData, PassesTheMailClientMessageOnAndIgnoresUnknownCodes)

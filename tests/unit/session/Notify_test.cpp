@@ -62,7 +62,7 @@ TEST_F(Notify, TheFirstRefreshSummarisesTheUnreadFoldersAndTagsInOrder)
     EXPECT_NE(Reader.Lists.FindFolder("263"), -1);
 }
 
-TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
+TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnouncedWithSoundAndWindowAsTicked)
 {
     KnowFolders();
     const std::string sBlock =
@@ -76,6 +76,16 @@ TEST_F(Notify, NewUnreadMailInAdmittedFoldersIsAnnounced)
     EXPECT_EQ(Icon.Announced[0].sMensaje, "You have unread e-mail messages\r\n"
                                           "From: José Núñez <jose@example.es>\r\nSubject: Presupuesto & plazos\r\n\r\n"
                                           "From: bob@example.com\r\nSubject: work");
+    EXPECT_EQ(System.nSounds, 0);
+    EXPECT_TRUE(Dialogs.Shown.empty());
+    Controls.chkSonido = 1;
+    Controls.chkVentana = 1;
+    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(
+        "<notify seq=\"4\"><created>" + Message("730", "2", "u", sFromAddress, "hello") + "</created></notify>")));
+    EXPECT_EQ(System.nSounds, 1);
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].sText, Icon.Announced.back().sMensaje);
+    EXPECT_EQ(Dialogs.Shown[0].nStyle, 64 | 0x40000);
 }
 
 TEST_F(Notify, BlocksDifferingOnlyInTheirSequenceAreOneRepeatedAndOthersAreNot)
@@ -196,23 +206,6 @@ TEST_F(Notify, CreatedRenamedAndDeletedFoldersAndTagsFollowTheLists)
     EXPECT_EQ(Reader.Lists.FindTag("266"), -1);
     EXPECT_EQ(Reader.Lists.FindFolder("257"), -1);
     EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
-}
-
-TEST_F(Notify, SoundAndWindowFollowTheirCheckBoxes)
-{
-    KnowFolders();
-    const std::string sBlock =
-        "<notify seq=\"9\"><created>" + Message("730", "2", "u", sFromAddress, "hello") + "</created></notify>";
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock)));
-    EXPECT_EQ(System.nSounds, 0);
-    EXPECT_TRUE(Dialogs.Shown.empty());
-    Controls.chkSonido = 1;
-    Controls.chkVentana = 1;
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer(sBlock)));
-    EXPECT_EQ(System.nSounds, 1);
-    ASSERT_EQ(Dialogs.Shown.size(), 1u);
-    EXPECT_EQ(Dialogs.Shown[0].sText, Icon.Announced.back().sMensaje);
-    EXPECT_EQ(Dialogs.Shown[0].nStyle, 64 | 0x40000);
 }
 
 } // namespace

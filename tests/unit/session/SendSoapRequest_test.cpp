@@ -37,14 +37,6 @@ TEST_F(SendSoap, ProbesOnceThenPostsWithTheHostHeader)
     EXPECT_TRUE(Session.bServerProbed);
 }
 
-TEST_F(SendSoap, UsesHttpsWhenSafeConnectionIsTicked)
-{
-    Controls.chkSSL = 1;
-    AnswerWith(LoginAnswer());
-    (void)Session.SendSoapRequest("<a/>");
-    EXPECT_EQ(Soap.Requests[0].sUrl, "https://mail.example.com:8443/service/soap");
-}
-
 TEST_F(SendSoap, AProbeOtherThan200StopsBeforeThePost)
 {
     Soap.Replies.push_back(FakeSoapTransport::Status(404, "Not Found"));
