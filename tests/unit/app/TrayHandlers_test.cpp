@@ -104,6 +104,7 @@ TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
 
 TEST_F(TrayHandlers, TheCommandChosenInTheMenuRuns)
 {
+    Form.Form_Load(); // the icon is shown
     LoggedIn();
     M.Tray.nChoice = MenuCommand::mnuPopAbrirZimbra;
     Form.OnTrayEvent({TrayEventKind::MouseUp, 2});

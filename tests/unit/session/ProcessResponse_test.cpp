@@ -33,6 +33,12 @@ TEST_F(Response, ALoginAnswerStartsTheSession)
     EXPECT_EQ(Reader.nReminderMinutes, 5);
 }
 
+TEST_F(Response, AnOldServerKeepsTheOldSessionElement)
+{
+    ASSERT_TRUE(Reader.ProcessResponse(LoginAnswer("5m", "9", "5.0.18_GA_3011.RHEL5 20090707151621")));
+    EXPECT_EQ(Session.sSessionElement, "sessionId");
+}
+
 TEST_F(Response, EveryCutOfAGoodAnswerFailsAndLeavesTheSessionAlone)
 {
     const std::string sAnswer = LoginAnswer();
