@@ -118,6 +118,10 @@ TEST(IsRejectedLogin, LooksOnlyInsideFaults)
         {FaultAnswer("service.FAILURE", "system failure: AUTH_FAILED upstream"), true},
         {CheckAnswer("1", "<SearchResponse><appt name=\"AUTH_FAILED\"/></SearchResponse>"), false},
         {CheckAnswer("1", Fault("service.PERM_DENIED", "permission denied: x")), false},
+        // A fault about something else beside a message that speaks of the word: still no rejected login.
+        {CheckAnswer("1", Fault("service.PERM_DENIED", "x") + "<SearchResponse><appt name=\"AUTH_FAILED\"/>"
+                                                             "</SearchResponse>"),
+         false},
         {"<soap:FaultyElement>AUTH_FAILED</soap:FaultyElement>", false},
         {"<soap:Fault>AUTH_FAILED", true}, // cut short: still a fault about the login
     };
