@@ -100,62 +100,6 @@ std::string EncodeUtf8(std::u32string_view sText)
     return sOut;
 }
 
-char32_t FoldCase(char32_t c)
-{
-    if (c < 0x80)
-        return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return c + 0x20; // Latin-1 capitals
-    if (c == 0x178)
-        return 0xFF;
-    if (c >= 0x100 && c <= 0x17F)
-    {
-        // Latin Extended-A pairs capital and small letters; a stretch in the middle pairs odd with even.
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F)
-            return c == 0x130 ? U'i' : c;
-        const bool bOddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        return bOddCapitals ? (c % 2 == 1 ? c + 1 : c) : (c % 2 == 0 ? c + 1 : c);
-    }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
-        return c + 0x20; // Greek capitals
-    switch (c)
-    {
-    case 0x386: return 0x3AC;
-    case 0x388: return 0x3AD;
-    case 0x389: return 0x3AE;
-    case 0x38A: return 0x3AF;
-    case 0x38C: return 0x3CC;
-    case 0x38E: return 0x3CD;
-    case 0x38F: return 0x3CE;
-    case 0x3C2: return 0x3C3; // final sigma reads as sigma
-    default: break;
-    }
-    if (c >= 0x410 && c <= 0x42F)
-        return c + 0x20; // Cyrillic capitals
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 0x50;
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
-        return c % 2 == 0 ? c + 1 : c;
-    if (c >= 0x4C1 && c <= 0x4CE)
-        return c % 2 == 1 ? c + 1 : c;
-    if (c == 0x4C0)
-        return 0x4CF;
-    if (c >= 0x531 && c <= 0x556)
-        return c + 0x30; // Armenian
-    if (c >= 0x1E00 && c <= 0x1EFF && c != 0x1E9E)
-        return c % 2 == 0 ? c + 1 : c; // Latin Extended Additional (Vietnamese and others)
-    if (c == 0x1E9E)
-        return 0xDF;
-    return c;
-}
-
-std::u32string FoldCase(std::u32string sText)
-{
-    for (char32_t& c : sText)
-        c = FoldCase(c);
-    return sText;
-}
-
 std::u16string EncodeUtf16(std::u32string_view sText)
 {
     std::u16string sOut;

@@ -18,11 +18,6 @@ std::string EncodeUtf8(std::u32string_view sText);
 // Characters beyond the first plane become surrogate pairs.
 std::u16string EncodeUtf16(std::u32string_view sText);
 
-// The lower-case partner of a letter of the Latin, Greek, Cyrillic or Armenian scripts; other characters as
-// they are. The regular-expression engine folds only ASCII by itself.
-char32_t FoldCase(char32_t c);
-std::u32string FoldCase(std::u32string sText);
-
 // At most nMax bytes of sText, never cutting a character in two.
 std::string CutUtf8(std::string_view sText, size_t nMax);
 

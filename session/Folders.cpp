@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <regex>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include "platform/Text.h"
 
@@ -12,28 +14,61 @@ namespace qv
 namespace
 {
 
-// The engine works on wide characters; Windows' are UTF-16, so characters beyond the first plane go as pairs.
-std::wstring Wide(const std::u32string& sText)
+// The work one name may cost the engine, in its own unit (backtracking points). The engine counts afresh at
+// every place in the name where it starts a match, so each start gets a share: a long name then costs no more
+// than a short one, and a filter that runs away on it stops early instead of freezing the tray.
+constexpr uint32_t nMatchBudget = 1'000'000;
+constexpr uint32_t nMatchPerStartFloor = 100; // a few alternatives always fit, however long the name
+constexpr uint32_t nHeapLimitKiB = 8 * 1024;  // the backtracking frames of one match
+constexpr uint32_t nParensNestLimit = 250;    // deeper patterns are refused rather than risking the stack
+
+constexpr uint32_t nRegexOptions = PCRE2_UTF | PCRE2_CASELESS | PCRE2_ALT_BSUX | PCRE2_DOLLAR_ENDONLY |
+                                   PCRE2_NEVER_BACKSLASH_C; // \C could stop inside a character
+constexpr uint32_t nPlainOptions = PCRE2_LITERAL | PCRE2_CASELESS | PCRE2_UTF;
+
+struct CodeFree
 {
-    if constexpr (sizeof(wchar_t) == 2)
-    {
-        const std::u16string sUnits = EncodeUtf16(sText);
-        return std::wstring(sUnits.begin(), sUnits.end());
-    }
-    else
-    {
-        return std::wstring(sText.begin(), sText.end());
-    }
+    void operator()(pcre2_code* pCode) const { pcre2_code_free(pCode); }
+};
+using UniqueCode = std::unique_ptr<pcre2_code, CodeFree>;
+
+struct MatchDataFree
+{
+    void operator()(pcre2_match_data* pData) const { pcre2_match_data_free(pData); }
+};
+
+// The engine wants valid UTF-8. An invalid byte of a name or a pattern reads as the character of that number
+// (U+0080..U+00FF), as everywhere else in the program.
+std::string ValidUtf8(const std::string& sText)
+{
+    return EncodeUtf8(DecodeUtf8(sText));
 }
 
-// Only letters beyond ASCII are folded in a pattern: ASCII escapes such as \W and \S change meaning with case,
-// and the engine folds ASCII itself.
-std::u32string FoldPattern(std::u32string sPattern)
+bool IsUtf8Error(int nResult)
 {
-    for (char32_t& c : sPattern)
-        if (c >= 0x80)
-            c = FoldCase(c);
-    return sPattern;
+    return nResult <= PCRE2_ERROR_UTF8_ERR1 && nResult >= PCRE2_ERROR_UTF8_ERR21;
+}
+
+enum class Found { Yes, No, TooCostly };
+
+Found SearchIn(const pcre2_code* pCode, pcre2_match_context* pContext, const std::string& sText)
+{
+    const uint32_t nShare = nMatchBudget / static_cast<uint32_t>(std::min<size_t>(sText.size() + 1, nMatchBudget));
+    if (pContext)
+        pcre2_set_match_limit(pContext, std::max(nShare, nMatchPerStartFloor));
+    const std::unique_ptr<pcre2_match_data, MatchDataFree> pData(pcre2_match_data_create(1, nullptr));
+    if (!pData)
+        return Found::TooCostly;
+    const auto Run = [&](const std::string& sSubject) {
+        return pcre2_match(pCode, reinterpret_cast<PCRE2_SPTR>(sSubject.data()), sSubject.size(), 0, 0, pData.get(),
+                           pContext);
+    };
+    int nResult = Run(sText);
+    if (IsUtf8Error(nResult))
+        nResult = Run(ValidUtf8(sText));
+    if (nResult >= 0)
+        return Found::Yes;
+    return nResult == PCRE2_ERROR_NOMATCH ? Found::No : Found::TooCostly; // a limit, or out of memory
 }
 
 std::vector<std::string> Split(const std::string& sText, char cSeparator)
@@ -57,57 +92,91 @@ std::string DisplayFolderName(const std::string& sName)
     return sName == "Junk" ? "Spam" : sName;
 }
 
-struct NameFilter::Compiled
+struct NameFilter::Engine
 {
-    std::optional<std::wregex> Regex;
-    std::vector<std::u32string> PlainNames; // the fallback, folded
+    struct CompileFree
+    {
+        void operator()(pcre2_compile_context* p) const { pcre2_compile_context_free(p); }
+    };
+    struct MatchFree
+    {
+        void operator()(pcre2_match_context* p) const { pcre2_match_context_free(p); }
+    };
+    std::unique_ptr<pcre2_compile_context, CompileFree> pCompile{pcre2_compile_context_create(nullptr)};
+    std::unique_ptr<pcre2_match_context, MatchFree> pMatch{pcre2_match_context_create(nullptr)};
+
+    Engine()
+    {
+        if (pCompile)
+        {
+            pcre2_set_compile_extra_options(pCompile.get(), PCRE2_EXTRA_ALT_BSUX);
+            pcre2_set_parens_nest_limit(pCompile.get(), nParensNestLimit);
+        }
+        if (pMatch)
+            pcre2_set_heap_limit(pMatch.get(), nHeapLimitKiB);
+    }
 };
 
-const NameFilter::Compiled& NameFilter::Compile(const std::string& sPattern)
+struct NameFilter::Compiled
 {
-    auto it = Cache.find(sPattern);
-    if (it != Cache.end())
-        return *it->second;
+    UniqueCode Regex;                   // null when the engine refused the pattern
+    std::vector<UniqueCode> PlainNames; // then these, each matched as plain text
+    bool bCostReported = false;
+};
+
+NameFilter::NameFilter(ShowFn fnShow) : fnShow(std::move(fnShow)), pEngine(std::make_unique<Engine>()) {}
+NameFilter::~NameFilter() = default;
+NameFilter::NameFilter(NameFilter&&) noexcept = default;
+NameFilter& NameFilter::operator=(NameFilter&&) noexcept = default;
+
+std::shared_ptr<NameFilter::Compiled> NameFilter::Compile(const std::string& sPattern)
+{
+    if (const auto it = Cache.find(sPattern); it != Cache.end())
+        return it->second;
     if (Cache.size() > 64)
         Cache.clear(); // the rule changes rarely; keep the cache from growing while the user types
     auto compiled = std::make_shared<Compiled>();
-    try
-    {
-        compiled->Regex.emplace(Wide(FoldPattern(DecodeUtf8(sPattern))),
-                                std::regex_constants::ECMAScript | std::regex_constants::icase);
-    }
-    catch (const std::regex_error&)
-    {
+    const auto CompileText = [&](const std::string& sText, uint32_t nOptions, pcre2_compile_context* pContext) {
+        const std::string sValid = ValidUtf8(sText);
+        int nError = 0;
+        PCRE2_SIZE nErrorAt = 0;
+        return UniqueCode(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(sValid.data()), sValid.size(), nOptions, &nError,
+                                        &nErrorAt, pContext));
+    };
+    compiled->Regex = CompileText(sPattern, nRegexOptions, pEngine->pCompile.get());
+    if (!compiled->Regex)
         for (const std::string& sName : Split(sPattern, '|'))
-            if (!Trim(sName).empty())
-                compiled->PlainNames.push_back(FoldCase(DecodeUtf8(Trim(sName))));
+            if (!Trim(sName).empty()) // no shared context: its escape options are refused with plain text
+                if (UniqueCode pName = CompileText(Trim(sName), nPlainOptions, nullptr))
+                    compiled->PlainNames.push_back(std::move(pName));
+    Cache.emplace(sPattern, compiled);
+    // In the cache before the message: a check that runs while the box is open must not show it again.
+    if (!compiled->Regex)
         fnShow("The notification filter \"" + sPattern +
                "\" is not a valid regular expression; its names are matched as plain text.");
-    }
-    return *Cache.emplace(sPattern, std::move(compiled)).first->second;
+    return compiled;
 }
 
 bool NameFilter::RegexTest(const std::string& sText, const std::string& sPattern)
 {
     if (sPattern.empty())
         return sText.empty();
-    const Compiled& compiled = Compile(sPattern);
-    const std::u32string sFolded = FoldCase(DecodeUtf8(sText));
-    if (!compiled.Regex)
+    const std::shared_ptr<Compiled> compiled = Compile(sPattern); // held: a message box may clear the cache
+    Found found = Found::No;
+    if (compiled->Regex)
+        found = SearchIn(compiled->Regex.get(), pEngine->pMatch.get(), sText);
+    else
+        for (const UniqueCode& pName : compiled->PlainNames)
+            if (const Found inName = SearchIn(pName.get(), pEngine->pMatch.get(), sText); inName != Found::No)
+                if ((found = inName) == Found::Yes)
+                    break;
+    if (found == Found::TooCostly && !compiled->bCostReported)
     {
-        for (const std::u32string& sName : compiled.PlainNames)
-            if (sFolded.find(sName) != std::u32string::npos)
-                return true;
-        return false;
+        compiled->bCostReported = true;
+        fnShow("The notification filter \"" + sPattern + "\" needs too much work on the name \"" + CutUtf8(sText, 80) +
+               (sText.size() > 80 ? "..." : "") + "\"; it counts as not matching such names.");
     }
-    try
-    {
-        return std::regex_search(Wide(sFolded), *compiled.Regex);
-    }
-    catch (const std::regex_error&)
-    {
-        return false; // too complex for the engine on this name
-    }
+    return found == Found::Yes;
 }
 
 int AccountLists::FindTag(const std::string& sId) const

@@ -33,20 +33,27 @@ struct ZimbraFolder
 // "Junk" shows as "Spam": the rule speaks of what the user sees.
 std::string DisplayFolderName(const std::string& sName);
 
-// The rule's regular expression: ECMAScript, matching anywhere, case folded in every script the program knows.
-// A pattern the engine refuses is reported once and then read as plain names separated by "|".
+// The rule's regular expression: PCRE2 with JavaScript's escapes (\uXXXX, \xHH), matching anywhere in the name,
+// letters of every script folded by Unicode's case rules, while \w, \d and \s keep their ASCII meaning.
+// A pattern the engine refuses is reported once and then read as plain names separated by "|". A name that
+// would cost the engine more than its bounded work counts as not matching, reported once per pattern.
 class NameFilter
 {
 public:
     using ShowFn = std::function<void(const std::string&)>;
-    explicit NameFilter(ShowFn fnShow) : fnShow(std::move(fnShow)) {}
+    explicit NameFilter(ShowFn fnShow);
+    ~NameFilter();
+    NameFilter(NameFilter&&) noexcept;
+    NameFilter& operator=(NameFilter&&) noexcept;
     bool RegexTest(const std::string& sText, const std::string& sPattern);
 
 private:
     struct Compiled;
-    const Compiled& Compile(const std::string& sPattern);
+    struct Engine;
+    std::shared_ptr<Compiled> Compile(const std::string& sPattern);
 
     ShowFn fnShow;
+    std::unique_ptr<Engine> pEngine; // the compile and match settings every pattern shares
     std::map<std::string, std::shared_ptr<Compiled>> Cache;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace qv
 {
 namespace
@@ -73,20 +75,112 @@ TEST_F(Filter, FoldsCaseInEveryScript)
 {
     NameFilter filter([this](const std::string& sText) { Shown.push_back(sText); });
     const std::tuple<const char*, const char*, bool> cases[] = {
+        {"ȘTIRI", "știri", true}, // Romanian comma below, beyond Latin Extended-A
+        {"știri", "ȘTIRI", true},
+        {"ƏLAQƏ", "əlaqə", true}, // Azerbaijani schwa
+        {"Ǆemal", "ǆ", true},     // a title-case trio folds together
         {"ΕΙΣΕΡΧΟΜΕΝΑ", "εισερχόμενα|εισερχομενα", true},
         {"Εισερχόμενα", "ΕΙΣΕΡΧΌΜΕΝΑ", true},
+        {"ΟΔΟΣ", "οδος", true}, // capital, medial and final sigma are one letter
+        {"ΟΔΟΣ", "οδoς", false},
+        {"οδος", "ΟΔΟς", true},
+        {"ΟΔΟς", "σ$", true},
         {"ВХОДЯЩИЕ", "входящие", true},
         {"Ёлка", "ёЛКА", true},
+        {"ҐАНОК Її", "ґанок її", true}, // Ukrainian letters outside the basic Cyrillic block
+        {"ӁӜ", "ӂӝ", true},
+        {"ԱՐԽԻՎ", "արխիվ", true}, // Armenian
         {"ÉQUIPE Été", "équipe été", true},
         {"ŁÓDŹ", "łódź", true},
+        {"ĐẶNG", "đặng", true},      // Vietnamese, Latin Extended Additional
+        {"\u1E96", "\u1E97", false}, // h and t with marks: small letters without capitals, not partners
+        {"\u1E98", "\u1E99", false},
+        {"\u1E9A", "\u1E9B", false},
+        {"\u1E9C", "\u1E9D", false},
+        {"\u1E9B", "\u1E60", true},   // long s with dot above folds with S with dot above
         {"Straße", "STRASSE", false}, // no expansion of ß: the rule is a one-to-one fold
+        {"STRAẞE", "straße", true},   // but capital sharp s is its partner
         {"Projects", "proj", true},
         {"Projects", "\\Wproj", false}, // ASCII escapes keep their meaning
         {"日本語のフォルダ", "フォルダ", true},
         {"emoji 😀 box", "😀", true},
+        {"Caf\xE9", "CAFÉ", true}, // a byte that is no UTF-8 reads as the character of its number
     };
     for (const auto& [sName, sPattern, bMatch] : cases)
         EXPECT_EQ(filter.RegexTest(sName, sPattern), bMatch) << sName << " ~ " << sPattern;
+    EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(Filter, ClassesStayAsciiAndEscapesAreJavaScripts)
+{
+    NameFilter filter([this](const std::string& sText) { Shown.push_back(sText); });
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"inbox", "^\\w+$", true},
+        {"é", "^\\w+$", false},       // \w is ASCII only
+        {"été", "\\W", true},         // so é is not a word character
+        {"٣", "^\\d$", false},        // nor an Arabic-Indic digit a \d
+        {"a\u00A0b", "a\\sb", false}, // nor a no-break space a \s
+        {"Ünterlagen", "\\u00fcnter", true},
+        {"Café", "caf\\xe9", true},
+        {"Café", "caf\\xE9$", true},
+        {"Ausgang", "\\u{41}usgang", true},
+        {"Urgent", "\\Urgent", true}, // \U alone is a plain U, as in JavaScript
+        {"u12", "\\u12", true},       // an incomplete \u is the letter u
+        {"xyz", "\\xyz", true},       // likewise \x
+        {"Inbox", "^inbox$", true},   // anchors only where written
+        {"My Inbox", "^inbox", false},
+        {"Inbox\n", "inbox$", false}, // $ means the very end
+        {"Dossier 2024", "\\d{4}", true},
+    };
+    for (const auto& [sName, sPattern, bMatch] : cases)
+        EXPECT_EQ(filter.RegexTest(sName, sPattern), bMatch) << sName << " ~ " << sPattern;
+    EXPECT_TRUE(Shown.empty());
+}
+
+// Every filter here either gives its answer or reaches a limit; none may freeze the tray on a long name.
+TEST_F(Filter, ALongNameCostsBoundedWork)
+{
+    NameFilter filter([this](const std::string& sText) { Shown.push_back(sText); });
+    const std::string sLong = std::string(9995, 'a') + "Inbox";
+    struct Case
+    {
+        const char* sPattern;
+        bool bMatch;
+        bool bTooCostly;
+    };
+    const Case cases[] = {
+        {"(a|b)*c|.*x", false, true},    {"(a+)+$", false, true},        {"^(a|aa)*$", false, true},
+        {"(.*a){20}[0-9]", false, true}, {"(?:a|b)*?[yz]", false, true}, {"^(\\w+\\s?)*$", true, false},
+        {"Spam", false, false},          {"inbox", true, false},         {"a{9995}INBOX$", true, false},
+        {"\\bInbox", false, false},
+    };
+    for (int nRound = 0; nRound < 2; ++nRound)
+        for (const Case& c : cases)
+            EXPECT_EQ(filter.RegexTest(sLong, c.sPattern), c.bMatch) << c.sPattern;
+    size_t nCostly = 0;
+    for (const Case& c : cases)
+    {
+        const bool bShown = std::any_of(Shown.begin(), Shown.end(), [&](const std::string& sText) {
+            return sText.rfind(std::string("The notification filter \"") + c.sPattern + "\" needs too much work", 0) ==
+                   0;
+        });
+        EXPECT_EQ(bShown, c.bTooCostly) << c.sPattern;
+        nCostly += c.bTooCostly;
+    }
+    EXPECT_EQ(Shown.size(), nCostly);                    // once per filter text, not per name
+    EXPECT_TRUE(filter.RegexTest("aac", "(a|b)*c|.*x")); // a short name still gets its answer
+}
+
+TEST_F(Filter, DeeplyNestedParenthesesAreRefusedAndReadAsNames)
+{
+    NameFilter filter([this](const std::string& sText) { Shown.push_back(sText); });
+    const std::string sPattern = "Inbox|" + std::string(5000, '(') + "x" + std::string(5000, ')');
+    EXPECT_TRUE(filter.RegexTest("My INBOX", sPattern));
+    EXPECT_FALSE(filter.RegexTest("x", sPattern));
+    EXPECT_TRUE(filter.RegexTest("a" + std::string(5000, '(') + "X" + std::string(5000, ')'), sPattern));
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0], "The notification filter \"" + sPattern +
+                            "\" is not a valid regular expression; its names are matched as plain text.");
 }
 
 TEST_F(Filter, ARejectedPatternIsReportedOnceAndMatchedAsPlainNames)
