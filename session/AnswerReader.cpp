@@ -226,14 +226,16 @@ void AnswerReader::ReadNotifyBlocks(const pugi::xml_node& root)
             {
                 if (nSinLeer == 0)
                     Icon.IconReset(); // mail was read or removed elsewhere
+                std::vector<std::string> gone;
                 for (const pugi::xml_node& element : block.Deleted)
                 {
                     // The server lists every deleted id in one attribute, separated by commas.
                     std::istringstream ids(element.attribute("id").value());
                     for (std::string sId; std::getline(ids, sId, ',');)
                         if (!Trim(sId).empty())
-                            Lists.RemoveById(Trim(sId));
+                            gone.push_back(Trim(sId));
                 }
+                Lists.RemoveByIds(gone);
             }
             for (const pugi::xml_node& tag : block.Tags)
                 Lists.UpsertTag(tag);

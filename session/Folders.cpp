@@ -260,11 +260,35 @@ void AccountLists::UpsertTag(const pugi::xml_node& element)
 
 void AccountLists::RemoveById(const std::string& sId)
 {
-    if (const int nTag = FindTag(sId); nTag != -1)
-        Tags[static_cast<size_t>(nTag)].reset();
-    if (const int nFolder = FindFolder(sId); nFolder != -1)
-        Folders[static_cast<size_t>(nFolder)].reset();
-    Reindex(); // rare: a later entry with the same id becomes the first match
+    RemoveByIds({sId});
+}
+
+void AccountLists::RemoveByIds(const std::vector<std::string>& ids)
+{
+    if (ids.empty())
+        return;
+    // How many entries each id may still take, for tags and for folders apart: one id removes a tag and a folder.
+    std::unordered_map<std::string, size_t> tagsLeft, foldersLeft;
+    for (const std::string& sId : ids)
+    {
+        ++tagsLeft[sId];
+        ++foldersLeft[sId];
+    }
+    const auto Take = [](std::unordered_map<std::string, size_t>& left, const std::string& sKey) {
+        const auto it = left.find(sKey);
+        if (it == left.end() || it->second == 0)
+            return false;
+        --it->second;
+        return true;
+    };
+    for (size_t i = 1; i < Tags.size(); ++i)
+        if (Tags[i] && Take(tagsLeft, Tags[i]->sId))
+            Tags[i].reset();
+    for (size_t i = 1; i < Folders.size(); ++i)
+        if (Folders[i] && (Take(foldersLeft, Folders[i]->sId) ||
+                           (Folders[i]->bEsLink && !Folders[i]->sIdRZ.empty() && Take(foldersLeft, Folders[i]->sIdRZ))))
+            Folders[i].reset();
+    Reindex(); // once: a later entry with a removed id becomes the first match
 }
 
 void AccountLists::Clear()

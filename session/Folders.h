@@ -75,6 +75,9 @@ public:
     void UpsertFolder(const pugi::xml_node& element);
     // A deleted item's id: the tag and the folder (or mounted calendar) that carry it go.
     void RemoveById(const std::string& sId);
+    // The same for a whole list in one pass: the server deletes thousands of ids at once. Each listed id takes
+    // the first tag and the first folder that still carry it; unknown ids do nothing.
+    void RemoveByIds(const std::vector<std::string>& ids);
     // Another account: what was known of the old one must not filter the new one.
     void Clear();
 

@@ -224,6 +224,57 @@ TEST_F(Filter, UpsertsKeepPositionsAndNamesUnlessANewNameComes)
     EXPECT_EQ(Lists.Folders.size(), 1u);
 }
 
+TEST_F(Filter, RemovingAListOfIdsLeavesHoles)
+{
+    const auto Account = [this] {
+        Lists.Clear();
+        Folder(R"(<folder id="2" name="Inbox"/>)");
+        Folder(R"(<folder id="b0c1:10" name="Mounted item"/>)"); // an id that is also a calendar's key
+        Folder(R"(<link id="300" name="Boss calendar" view="appointment" zid="b0c1" rid="10"/>)");
+        Folder(R"(<folder id="257" name="Work"/>)");
+        Tag(R"(<tag id="257" name="Work tag"/>)");
+        Tag(R"(<tag id="301" name="Urgent"/>)");
+    };
+    struct Case
+    {
+        std::vector<std::string> ids;
+        const char* sFoldersLeft; // positions 1.. of each list, '-' for a hole
+        const char* sTagsLeft;
+    };
+    const Case cases[] = {
+        {{}, "1234", "12"},
+        {{"2", "301"}, "-234", "1-"},
+        {{"257"}, "123-", "-2"},                // a tag and a folder share the id: both go
+        {{"999", "", "2x"}, "1234", "12"},      // unknown ids do nothing
+        {{"2", "2"}, "-234", "12"},             // nothing left for the second
+        {{"300"}, "12-4", "12"},                // a mounted calendar by its own id
+        {{"b0c1:10"}, "1-34", "12"},            // the first entry that carries it
+        {{"b0c1:10", "b0c1:10"}, "1--4", "12"}, // then the next one
+        {{"4", "3", "2", "1"}, "-234", "12"},   // ids, not positions
+    };
+    for (const Case& c : cases)
+    {
+        Account();
+        Lists.RemoveByIds(c.ids);
+        std::string sFolders, sTags;
+        for (size_t i = 1; i < Lists.Folders.size(); ++i)
+            sFolders += Lists.Folders[i] ? static_cast<char>('0' + i) : '-';
+        for (size_t i = 1; i < Lists.Tags.size(); ++i)
+            sTags += Lists.Tags[i] ? static_cast<char>('0' + i) : '-';
+        EXPECT_EQ(sFolders, c.sFoldersLeft) << ::testing::PrintToString(c.ids);
+        EXPECT_EQ(sTags, c.sTagsLeft) << ::testing::PrintToString(c.ids);
+    }
+
+    Account();
+    Lists.RemoveByIds({"b0c1:10", "257"});
+    EXPECT_EQ(Lists.FindFolder("b0c1:10"), 3); // the lookups follow the removal
+    EXPECT_EQ(Lists.FindFolder("257"), -1);
+    EXPECT_EQ(Lists.FindTag("257"), -1);
+    EXPECT_EQ(Lists.FindTag("301"), 2);
+    Folder(R"(<folder id="257" name="Work again"/>)");
+    EXPECT_EQ(Lists.FindFolder("257"), 5);
+}
+
 TEST_F(Filter, AMountedCalendarIsMatchedByItsOwnersKey)
 {
     Folder(R"(<link id="300" name="Boss calendar" view="appointment" zid="b0c1" rid="10"/>)");

@@ -202,7 +202,9 @@ TEST_F(Notify, CreatedRenamedAndDeletedFoldersAndTagsFollowTheLists)
     EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
     EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("257"))]->sNombre, "Work done");
     EXPECT_EQ(Reader.Lists.Folders[static_cast<size_t>(Reader.Lists.FindFolder("2"))]->sNombre, "Inbox");
-    ASSERT_TRUE(Reader.ProcessResponse(NotifyAnswer("<notify seq=\"7\"><deleted id=\"612,257,266\"/></notify>")));
+    // Blanks and empty entries in a list, and two lists in one block.
+    ASSERT_TRUE(Reader.ProcessResponse(
+        NotifyAnswer("<notify seq=\"7\"><deleted id=\"612, 257,,\"/><deleted id=\"266\"/></notify>")));
     EXPECT_EQ(Reader.Lists.FindTag("266"), -1);
     EXPECT_EQ(Reader.Lists.FindFolder("257"), -1);
     EXPECT_NE(Reader.Lists.FindFolder("270"), -1);
