@@ -20,7 +20,11 @@ namespace
 constexpr uint32_t nMatchBudget = 1'000'000;
 constexpr uint32_t nMatchPerStartFloor = 100; // a few alternatives always fit, however long the name
 constexpr uint32_t nHeapLimitKiB = 8 * 1024;  // the backtracking frames of one match
-constexpr uint32_t nParensNestLimit = 250;    // deeper patterns are refused rather than risking the stack
+// The engine also walks a name without counting (a possessive run, a repeated class), once per starting place,
+// so that work grows with the square of the length. Zimbra's names have at most 128 characters (512 bytes);
+// of a longer name only the start is looked at.
+constexpr size_t nNameBytesLooked = 1024;
+constexpr uint32_t nParensNestLimit = 250; // deeper patterns are refused rather than risking the stack
 
 constexpr uint32_t nRegexOptions = PCRE2_UTF | PCRE2_CASELESS | PCRE2_ALT_BSUX | PCRE2_DOLLAR_ENDONLY |
                                    PCRE2_NEVER_BACKSLASH_C; // \C could stop inside a character
@@ -39,7 +43,7 @@ struct MatchDataFree
 
 // The engine wants valid UTF-8. An invalid byte of a name or a pattern reads as the character of that number
 // (U+0080..U+00FF), as everywhere else in the program.
-std::string ValidUtf8(const std::string& sText)
+std::string ValidUtf8(std::string_view sText)
 {
     return EncodeUtf8(DecodeUtf8(sText));
 }
@@ -51,15 +55,18 @@ bool IsUtf8Error(int nResult)
 
 enum class Found { Yes, No, TooCostly };
 
-Found SearchIn(const pcre2_code* pCode, pcre2_match_context* pContext, const std::string& sText)
+Found SearchIn(const pcre2_code* pCode, pcre2_match_context* pContext, std::string_view sText)
 {
-    const uint32_t nShare = nMatchBudget / static_cast<uint32_t>(std::min<size_t>(sText.size() + 1, nMatchBudget));
+    std::string sCut;
+    if (sText.size() > nNameBytesLooked)
+        sText = sCut = CutUtf8(sText, nNameBytesLooked);
+    const uint32_t nShare = nMatchBudget / static_cast<uint32_t>(sText.size() + 1);
     if (pContext)
         pcre2_set_match_limit(pContext, std::max(nShare, nMatchPerStartFloor));
     const std::unique_ptr<pcre2_match_data, MatchDataFree> pData(pcre2_match_data_create(1, nullptr));
     if (!pData)
         return Found::TooCostly;
-    const auto Run = [&](const std::string& sSubject) {
+    const auto Run = [&](std::string_view sSubject) {
         return pcre2_match(pCode, reinterpret_cast<PCRE2_SPTR>(sSubject.data()), sSubject.size(), 0, 0, pData.get(),
                            pContext);
     };
