@@ -14,7 +14,7 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -DQUORVEL_FUZZ=ON -DCMAKE_BUILD_TY
 cmake --build build/fuzz -j"$jobs"
 
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WIN64_DIR="$PWD/build/win64" \
-  -DQUORVEL_FUZZER="$PWD/build/fuzz/tests/fuzz/fuzz_process_response"
+  -DQUORVEL_FUZZ_DIR="$PWD/build/fuzz/tests/fuzz"
 cmake --build build/native -j"$jobs"
 
 ctest --test-dir build/native --output-on-failure -j"$jobs" --timeout 600
