@@ -38,8 +38,8 @@ def process_response_seeds():
     yield "thousands_of_folders.xml", answer(refresh(folders(5000), tags))
     ids = ",".join(str(257 + i) for i in range(3000)) + "," + ",".join(str(900000 + i) for i in range(17000))
     yield "long_deleted_list.xml", answer(refresh(folders(3000)) + f'<notify seq="2"><deleted id="{ids}"/></notify>')
-    nested = "".join('<notify seq="%d"><created>' % i for i in range(300)) + message(1, 257) + \
-        "</created></notify>" * 300
+    nested = "".join('<notify seq="%d"><created>' % i for i in range(16000)) + message(1, 257) + \
+        "</created></notify>" * 16000
     yield "nested_notify.xml", answer(refresh(folders(10)) + nested)
     blocks = "".join(f'<notify seq="{i}"><created>{message(i, 257 + i % 50)}</created>'
                      f'<modified><folder id="{257 + i % 50}" name="Renamed {i}"/></modified></notify>'
