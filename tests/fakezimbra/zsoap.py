@@ -3,9 +3,11 @@ the program sends. Faults follow the server: a top-level fault is HTTP 500, a fa
 of one response inside a BatchResponse keeps HTTP 200."""
 
 import calendar
+import re
 import time
 
 import zitems
+from zmailbox import now_ms
 from zwire import E, SoapFault, child, child_text, children, envelope, local, parse_request
 
 SOAP_HEADERS = [("Content-Type", "text/xml; charset=utf-8"), ("Cache-Control", "no-store, no-cache")]
@@ -149,17 +151,39 @@ def batch(call, request):
     return E("BatchResponse", {"xmlns": "urn:zimbra"}, responses)
 
 
+QUERY_TERM = re.compile(r"appt-(start|end):\s*([<>])\s*([+-]?\d+)day")
+
+
+def query_admits(query, appt, now):
+    """The query's appt-start and appt-end terms, as the server applies them to a series: its first start and its
+    last end, however many instances lie in the window. Other terms are not interpreted."""
+    starts = zitems.instance_starts(appt)
+    if not starts:
+        return False
+    first_start, last_end = starts[0], starts[-1] + appt["dur"]
+    for which, op, days in QUERY_TERM.findall(query or ""):
+        value = first_start if which == "start" else last_end
+        bound = now + int(days) * zitems.DAY_MS
+        if (op == ">" and not value > bound) or (op == "<" and not value < bound):
+            return False
+    return True
+
+
 def search(call, request):
-    """Only appointment searches are modelled; the query text is not interpreted, the
-    calExpandInst window and the limit (10 unless given, at most 1000) are."""
+    """Only appointment searches are modelled: the calExpandInst window, the appt-start and appt-end terms of the
+    query, and paging with offset and limit (10 unless given, at most 1000) with "more"."""
     found = []
     if "appointment" in request.get("types", ""):
         found = call.mbox.appointments_between(int(request.get("calExpandInstStart", 0)),
                                                int(request.get("calExpandInstEnd", 2 ** 62)))
-    limit = min(int(request.get("limit", 10)), 1000)
-    attrs = {"sortBy": request.get("sortBy", "dateDesc"), "offset": request.get("offset", "0"),
-             "more": "1" if len(found) > limit else "0", "xmlns": "urn:zimbraMail"}
-    return E("SearchResponse", attrs, [appointment(call, entry, legacy=False) for entry in found[:limit]])
+        query, now = child_text(request, "query"), now_ms()
+        found = [entry for entry in found if query_admits(query, entry[0], now)]
+    limit = max(1, min(int(request.get("limit", 10)), 1000))
+    offset = max(0, int(request.get("offset", 0)))
+    page = found[offset:offset + limit]
+    attrs = {"sortBy": request.get("sortBy", "dateDesc"), "offset": str(offset),
+             "more": "1" if len(found) > offset + limit else "0", "xmlns": "urn:zimbraMail"}
+    return E("SearchResponse", attrs, [appointment(call, entry, legacy=False) for entry in page])
 
 
 def appt_summaries(call, request):
