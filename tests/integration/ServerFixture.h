@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeServer.h"
+#include "fakezimbra/client/FakeServer.h"
 #include "platform/posix/CurlTransport.h"
 #include "unit/SessionParts.h"
 
