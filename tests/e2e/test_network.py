@@ -14,8 +14,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import test_startup  # noqa: E402
-import wineenv  # noqa: E402
-from e2ecase import BOUND, CMD_CHECK_NOW, SETTINGS_KEY, TRAY_WINDOW, WM_COMMAND, screenshot_on_failure  # noqa: E402
+from e2ecase import BOUND, screenshot_on_failure  # noqa: E402
 from httpproxy import ADDRESS, VIA, HttpProxy  # noqa: E402
 
 INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
@@ -63,18 +62,6 @@ class NetworkTest(test_startup.QuorvelTestCase):
             *([(INTERNET_SETTINGS, "ProxyOverride", "REG_SZ", bypass)] if bypass else []),
         ])
 
-    def start_signed_in(self):
-        """The fake server and the program with alice's account stored; returns when the tray window exists."""
-        port = self.env.start_fake_server()
-        self.env.reg_import([
-            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
-            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
-            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
-        ])
-        process = self.start_quorvel()
-        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
-        return port, process
-
     def soap_through(self, proxy):
         return [r for r in proxy.requests() if "/service/soap" in r["url"]]
 
@@ -115,20 +102,8 @@ class NetworkTest(test_startup.QuorvelTestCase):
     def check_now_error(self, host):
         """Starts the program with the server box set to host, asks for a check and returns the message box's text
         (its title line removed)."""
-        self.env.reg_import([(SETTINGS_KEY, "ZimbraHost", "REG_SZ", host),
-                             (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
-                             (SETTINGS_KEY, "Password", "REG_SZ", "text:secret")])
-        process = self.start_quorvel()
-        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
-        result = self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(CMD_CHECK_NOW), "0")
-        self.assertTrue(result.ok, result.out)
-        box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")),
-                                        BOUND, interval=0.3)
-        self.assertTrue(box, f"no message box within {BOUND:.0f} s of Check Now")
-        self.record("message box after Check Now", seconds)
-        title, _, text = box.out.partition("\n")
-        self.assertEqual(title, "Quorvel v5.0.1")
-        print(f"[{self.case}] the user reads: {text!r}", file=sys.stderr)
+        process = self.start_with_account(host)
+        text = self.check_now_message()
         self.probe("msgbox-click", "OK")
         self.assert_running(process, "after the error")
         self.exit_quorvel(process)

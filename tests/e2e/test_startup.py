@@ -14,7 +14,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import wineenv  # noqa: E402
-from e2ecase import (BOUND, CMD_EXIT, SETTINGS_KEY, SETTINGS_WINDOW, TRAY_WINDOW, WM_COMMAND,  # noqa: E402,F401
+from e2ecase import (BOUND, CMD_CHECK_NOW, CMD_EXIT, SETTINGS_KEY, SETTINGS_WINDOW, TRAY_WINDOW, WM_COMMAND,  # noqa: E402,F401
                      E2ECase, report_times, require_build, screenshot_on_failure)
 
 DEFAULTS = {
@@ -56,6 +56,34 @@ class QuorvelTestCase(E2ECase):
 
     def start_quorvel(self, *args):
         return self.env.spawn(self.exe, *args, log_name="quorvel")
+
+    def start_with_account(self, host, extra=()):
+        """alice's account at host stored (and the extra values); returns the program once its tray window exists."""
+        self.env.reg_import([(SETTINGS_KEY, "ZimbraHost", "REG_SZ", host),
+                             (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
+                             (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"), *extra])
+        process = self.start_quorvel()
+        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
+        return process
+
+    def start_signed_in(self):
+        """The fake server and the program signed in to it: (port, process)."""
+        port = self.env.start_fake_server()
+        return port, self.start_with_account(f"127.0.0.1:{port}")
+
+    def check_now_message(self):
+        """Asks for a check from the tray menu's command and returns the text of the message box it opens, its title
+        line checked and removed."""
+        result = self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(CMD_CHECK_NOW), "0")
+        self.assertTrue(result.ok, result.out)
+        box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")),
+                                        BOUND, interval=0.3)
+        self.assertTrue(box, f"no message box within {BOUND:.0f} s of Check Now")
+        self.record("message box after Check Now", seconds)
+        title, _, text = box.out.partition("\n")
+        self.assertEqual(title, "Quorvel v5.0.1")
+        print(f"[{self.case}] the user reads: {text!r}", file=sys.stderr)
+        return text
 
     def wait_window(self, what, command, window, process=None, bound=BOUND):
         return self.wait_probe(what, command, *window, process=process, bound=bound)
@@ -165,18 +193,6 @@ class StartupTest(QuorvelTestCase):
         self.wait_window("settings window shown by the hand-off", "wait-visible", SETTINGS_WINDOW, process)
         self.assert_running(process, "after the hand-off")
         self.exit_quorvel(process)
-
-    def start_signed_in(self):
-        """The fake server and the program with alice's account stored; returns when the tray window exists."""
-        port = self.env.start_fake_server()
-        self.env.reg_import([
-            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{port}"),
-            (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
-            (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
-        ])
-        process = self.start_quorvel()
-        self.wait_window("tray window appeared", "wait", TRAY_WINDOW, process)
-        return port, process
 
     @screenshot_on_failure
     def test_logs_in_to_fake_server_and_scrambles_password(self):
