@@ -30,24 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const void* pSent = (nCode & 0x100) ? nullptr : pPayload.get(); // a sender may state bytes and send none
     nCode &= 0xFF;
 
-    const auto FromLatin1 = [&](const char* pBytes, size_t nBytes) {
+    const auto FromAnsi = [&](const char* pBytes, size_t nBytes) {
         if (pBytes < pPayload.get() || pBytes + nBytes > pPayload.get() + cbData || std::memchr(pBytes, 0, nBytes))
             std::abort(); // only stated bytes, and none past the terminator
-        std::string sOut;
-        for (size_t i = 0; i < nBytes; ++i)
-        {
-            const auto b = static_cast<unsigned char>(pBytes[i]);
-            if (b < 0x80)
-                sOut += static_cast<char>(b);
-            else
-            {
-                sOut += static_cast<char>(0xC0 | (b >> 6));
-                sOut += static_cast<char>(0x80 | (b & 0x3F));
-            }
-        }
-        return sOut;
+        return std::string(pBytes, nBytes);
     };
-    const qv::TrayEvent event = qv::DecodeCopyData(nCode, pSent, cbData, FromLatin1);
+    const qv::TrayEvent event = qv::DecodeCopyData(nCode, pSent, cbData, FromAnsi);
     const std::string& sLine = event.sCommandLine;
     if (sLine.find('\0') != std::string::npos)
         std::abort();

@@ -39,7 +39,6 @@ TEST(ArgumentsOf, SkipsTheProgramPathHoweverItIsQuoted)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"\"C:\\Program Files\\Quorvel\\Quorvel.exe\" /settings", "/settings"},
-        {"Quorvel.exe mailto:a@b.c", "mailto:a@b.c"},
         {"Quorvel.exe", ""},
         {"\"Quorvel.exe\"", ""},
         {"\"unterminated", ""},
