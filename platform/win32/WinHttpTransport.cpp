@@ -218,8 +218,10 @@ HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& 
     UniqueInternet hSession = OpenSession(sAgent, proxy);
     if (!hSession)
         return Failed(::GetLastError(), "open");
-    // A server that never answers must not hold the program: 15 s to connect, 60 s to send and to receive.
-    ::WinHttpSetTimeouts(hSession.get(), nConnectTimeoutSeconds * 1000, nConnectTimeoutSeconds * 1000,
+    // A server that never answers must not hold the program: 15 s to connect, 60 s to send and to receive. The name
+    // lookup keeps Windows' default (none of WinHTTP's own; the system resolver gives up by itself): a lookup time-out
+    // makes Wine resolve on a pool thread that then stays for good, with a megabyte of stack.
+    ::WinHttpSetTimeouts(hSession.get(), 0, nConnectTimeoutSeconds * 1000,
                          nSendReceiveTimeoutSeconds * 1000, nSendReceiveTimeoutSeconds * 1000);
 
     UniqueInternet hConnect(::WinHttpConnect(hSession.get(), sHostName.c_str(), parts.nPort, 0));
