@@ -76,6 +76,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::Win32Dialogs dialogs;
     dialogs.hOwner = window.Handle();
     win32::Win32Clock clock;
+    win32::Win32Locale locale;
     win32::Win32Timers timers;
     timers.hWnd = window.Handle();
     win32::Win32System system;
@@ -86,6 +87,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                       .Soap = soap,
                       .Dialogs = dialogs,
                       .Clock = clock,
+                      .Locale = locale,
                       .Timers = timers,
                       .View = window,
                       .Tray = tray,

@@ -15,11 +15,11 @@ frmMain::frmMain(Platform& platform)
     : Settings(platform.Registry, platform.Integration, platform.View)
     , Icon(platform.Tray)
     , Session(platform.Soap, platform.Clock, Icon, Settings.Controls)
-    , Reader(Session, Icon, platform.System, platform.Clock, Settings.Controls,
+    , Items(platform.ItemIcons)
+    , Reader(Session, Icon, platform.System, platform.Clock, platform.Locale, Items, Settings.Controls,
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Cycle(Session, Reader, platform.Clock, platform.Timers, platform.View, platform.System, Settings.Controls,
             Settings.sPassword)
-    , Items(platform.ItemIcons)
     , Web(platform.Shell, platform.Clock)
     , P(platform)
 {

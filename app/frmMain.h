@@ -95,9 +95,9 @@ public:
     SettingsForm Settings;
     MainIcon Icon;
     ServerSession Session;
+    ApptItems Items; // before the reader, which keeps the appointments in it
     AnswerReader Reader;
     CheckCycle Cycle;
-    ApptItems Items;
     Webmail Web;
 
 private:

@@ -1,7 +1,8 @@
-// Time, injected so that tests decide when it passes.
+// Time and the user's way of writing it, injected so that tests decide when time passes and in which zone.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qv
 {
@@ -10,8 +11,20 @@ class IClock
 {
 public:
     virtual ~IClock() = default;
-    virtual int64_t NowUtcMs() = 0;            // milliseconds since 1970-01-01 UTC
-    virtual int32_t TimeZoneBiasMinutes() = 0; // UTC = local + bias, as Windows counts it
+    virtual int64_t NowUtcMs() = 0; // milliseconds since 1970-01-01 UTC
+    // Local time minus UTC at that instant, in minutes (east positive), by the rules in force then: a time after
+    // a daylight-saving change is shown with the offset of its own day, not today's.
+    virtual int32_t LocalOffsetMinutesAt(int64_t nUtcMs) = 0;
+};
+
+// How the machine's user writes times and numbers.
+class ILocale
+{
+public:
+    virtual ~ILocale() = default;
+    // A time of day in the user's long time format (with seconds, and an AM/PM designator where the user has one).
+    virtual std::string LongTimeText(int nHour, int nMinute, int nSecond) = 0;
+    virtual std::string DecimalSeparator() = 0;
 };
 
 enum class TimerId { Check, Browser };

@@ -21,6 +21,7 @@ struct Platform
     ISoapTransport& Soap;
     IDialogs& Dialogs;
     IClock& Clock;
+    ILocale& Locale;
     ITimers& Timers;
     IMainView& View;
     ITray& Tray;

@@ -5,16 +5,24 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Appointments.h"
 #include "platform/Tray.h"
 #include "presentation/Icontify.h"
 
 namespace qv
 {
 
-class ApptItems
+class ApptItems final : public IApptItemList
 {
 public:
     explicit ApptItems(IItemIcons& icons) : Icons(icons) {}
+
+    IApptItem* FindApptItem(const std::string& sId) override;
+    IApptItem& AddApptItem() override { return AddCalItem(); }
+    void DiscardApptItem(int nTag) override { ReleaseCalItem(nTag); }
+    void ForEachApptItem(const std::function<void(IApptItem&)>& fnEach) override;
+    // The icons in use: never more than the items due or running.
+    int IconsInUse() const;
 
     // A new item in the next free position; positions never move, position 0 is never used.
     Icontify& AddCalItem();

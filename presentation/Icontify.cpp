@@ -24,14 +24,4 @@ void Icontify::BorraIcono()
     bTieneIcono = false;
 }
 
-void Icontify::Show()
-{
-    if (!bPendienteDeMostrar)
-    {
-        Iconizar(name + (bModificada ? " [MODIFIED]" : "") + "\r\nWhen: " + sCuando);
-        bPendienteDeMostrar = true;
-    }
-    bModificada = false;
-}
-
 } // namespace qv

@@ -5,13 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/Appointments.h"
 #include "platform/Tray.h"
 #include "presentation/TrayModel.h"
 
 namespace qv
 {
 
-class Icontify
+class Icontify final : public IApptItem
 {
 public:
     Icontify(IItemIcons& icons, int nTag) : Icons(icons), Tag(nTag) {}
@@ -20,21 +21,14 @@ public:
     Icontify& operator=(const Icontify&) = delete;
 
     // The first line is the balloon's title, the rest its text; the icon is added on the first call.
-    void Iconizar(const std::string& sDescripcion);
+    void Iconizar(const std::string& sDescripcion) override;
     void BorraIcono();
     void DeIconizar() { BorraIcono(); }
-    // Shows the item's balloon unless the shell has not shown the last one yet; a change is marked once.
-    void Show();
 
     bool bTieneIcono = false;
     TrayIconKind hIcono = TrayIconKind::Calendar;
-    bool bNotificar = true;
-    bool bModificada = false;
-    bool bPendienteDeMostrar = false;
-    std::string sCuando;
-    std::string name;
 
-    int GetTag() const { return Tag; }
+    int GetTag() const override { return Tag; }
 
 private:
     IItemIcons& Icons;

@@ -21,6 +21,9 @@ inline const std::string sAuthToken = sAuthResponse + "/authToken";
 // The engine takes no choice after "//": the same elements, in document order.
 inline const std::string sRefreshFolders = sContext + "refresh//*[self::folder or self::link]";
 inline const std::string sRefreshTags = sContext + "refresh//tag";
+// The appointment list of a check: the search of newer servers, the summaries of servers before 6.0.
+inline const std::string sApptSearch = sBody + "BatchResponse/SearchResponse";
+inline const std::string sApptSummaries = sBody + "BatchResponse/GetApptSummariesResponse";
 // The notify blocks are found below it by one walk of its own (NotifyBlocks.h).
 inline const std::string sContextElement = "/soap:Envelope/soap:Header/context";
 
@@ -55,6 +58,10 @@ inline std::vector<std::string> All()
             sRefreshFolders,
             sRefreshTags,
             sContextElement,
+            sApptSearch,
+            sApptSearch + "//appt",
+            sApptSummaries,
+            sApptSummaries + "//appt",
             "su"};
 }
 

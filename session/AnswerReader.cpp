@@ -41,10 +41,7 @@ int64_t SaturatingAdd(int64_t nSum, int64_t nMore)
 
 int64_t NumberOf(const pugi::xml_attribute& attribute)
 {
-    int64_t nValue = 0;
-    const std::string_view sText = attribute.value();
-    std::from_chars(sText.data(), sText.data() + sText.size(), nValue);
-    return nValue;
+    return WholeNumber(attribute.value());
 }
 
 std::string Sender(const pugi::xml_node& message)
@@ -65,8 +62,8 @@ std::string RemoveTrailingLineBreaks(std::string sText)
 
 } // namespace
 
-AnswerReader::AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock,
-                           const SettingsControls& controls, ShowFn fnShowMessage)
+AnswerReader::AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock, ILocale& locale,
+                           IApptItemList& items, const SettingsControls& controls, ShowFn fnShowMessage)
     : Lists([this](const std::string& sText) { fnShow(sText, nMbExclamation); })
     , Session(session)
     , Icon(icon)
@@ -75,6 +72,7 @@ AnswerReader::AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& sys
     , Controls(controls)
     , fnShow(std::move(fnShowMessage))
     , Xp([this](const std::string& sText) { fnShow(sText, nMbInformation); })
+    , Appts(session, items, clock, locale, Lists, Xp)
 {
 }
 
@@ -137,6 +135,7 @@ bool AnswerReader::ProcessResponse(const std::string& sAnswer)
 
     ReadRefresh(root);
     ReadNotifyBlocks(root);
+    Appts.ReadList(root, Rule(), nReminderMinutes, {sMensaje, sReminders});
     Announce();
 
     Session.dLastSuccess = Clock.NowUtcMs();
@@ -221,6 +220,8 @@ void AnswerReader::ReadNotifyBlocks(const pugi::xml_node& root)
                 continue; // the server repeats blocks until they are acknowledged
 
             ReadNewMessages(block.Created);
+            for (const pugi::xml_node& appt : block.ChangedAppts)
+                Appts.ReadChanged(appt);
 
             if (block.nModified >= 1 || !block.Deleted.empty())
             {
@@ -236,6 +237,8 @@ void AnswerReader::ReadNotifyBlocks(const pugi::xml_node& root)
                             gone.push_back(Trim(sId));
                 }
                 Lists.RemoveByIds(gone);
+                for (const std::string& sId : gone)
+                    Appts.ReadDeleted(sId);
             }
             for (const pugi::xml_node& tag : block.Tags)
                 Lists.UpsertTag(tag);

@@ -12,6 +12,8 @@
 #include "platform/MainView.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
+#include "platform/Appointments.h"
+#include "session/ApptReader.h"
 #include "session/Folders.h"
 #include "session/ServerSession.h"
 #include "session/XPath.h"
@@ -25,8 +27,8 @@ public:
     // fnShow shows a message box with the style given and returns the button pressed.
     using ShowFn = std::function<int(const std::string& sText, int nStyle)>;
 
-    AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock,
-                 const SettingsControls& controls, ShowFn fnShow);
+    AnswerReader(ServerSession& session, IMainIcon& icon, ISystem& system, IClock& clock, ILocale& locale,
+                 IApptItemList& items, const SettingsControls& controls, ShowFn fnShow);
 
     // Reads an answer; false when it is unreadable or a fault.
     [[nodiscard]] bool ProcessResponse(const std::string& sAnswer);
@@ -44,13 +46,14 @@ public:
     int64_t nSinLeer = 0; // a sum of the server's numbers: never allowed to overflow
     std::string sReminders;
 
+    FilterRule Rule() const { return {Controls.txtFilters, Controls.optWhiteList}; }
+
 private:
     void ReadRefresh(const pugi::xml_node& root);
     void ReadNotifyBlocks(const pugi::xml_node& root);
     void ReadNewMessages(const std::vector<pugi::xml_node>& created);
     void ReadPreferences(const pugi::xml_node& root);
     void Announce();
-    FilterRule Rule() const { return {Controls.txtFilters, Controls.optWhiteList}; }
 
     ServerSession& Session;
     IMainIcon& Icon;
@@ -60,6 +63,9 @@ private:
     ShowFn fnShow;
     XPath Xp;
     std::string sListsAccount; // the server and user the lists were read for
+
+public:
+    ApptReader Appts; // after the lists and the XPath engine it reads with
 };
 
 } // namespace qv

@@ -1,6 +1,7 @@
 #include "session/CheckCycle.h"
 
 #include "platform/InterfaceTexts.h"
+#include "session/CalendarTime.h"
 #include "session/Envelope.h"
 #include "session/SessionRules.h"
 
@@ -10,13 +11,7 @@ namespace qv
 namespace
 {
 
-constexpr int64_t nMsPerDay = 86400000;
 constexpr int64_t nWeekMs = 7 * nMsPerDay;
-
-int64_t FloorDiv(int64_t a, int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
 
 } // namespace
 
@@ -31,6 +26,15 @@ CheckCycle::CheckCycle(ServerSession& session, AnswerReader& reader, IClock& clo
     , Controls(controls)
     , sPassword(sPasswordTaken)
 {
+    // The further pages of the week's appointments, asked within the same session while the answer is read.
+    Reader.Appts.fnPage = [this](int64_t nOffset) {
+        const std::string sKept = Session.sLastError; // a page that fails is no failed check
+        const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(
+            {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
+            false, CheckRequestBody(false, nSearchStart, nSearchStart + nWeekMs, nOffset)));
+        Session.sLastError = sKept;
+        return sAnswer;
+    };
 }
 
 void CheckCycle::Stop()
@@ -49,8 +53,6 @@ bool CheckCycle::Comprobar(bool bPorTimer)
     StopCheckTimer();
 
     const int64_t nNowUtc = Clock.NowUtcMs();
-    const int64_t nBiasMs = static_cast<int64_t>(Clock.TimeZoneBiasMinutes()) * 60000;
-    dEpochLocal = -nBiasMs;
 
     const bool bOldServer = IsOldServer(Session.sServerVersion);
     Session.sSessionElement = bOldServer ? "sessionId" : "session";
@@ -69,22 +71,23 @@ bool CheckCycle::Comprobar(bool bPorTimer)
     }
     else
     {
-        const int64_t nStart = FloorDiv(nNowUtc, 1000) * 1000;
-        const std::string sToday = std::to_string(FloorDiv(nNowUtc - nBiasMs, nMsPerDay));
-        if (sToday != sLastCheckDate)
+        nSearchStart = FloorDiv(nNowUtc, 1000) * 1000;
+        const int64_t nToday = LocalTime(Clock).LocalDay(nNowUtc);
+        if (nToday != nLastCheckDay)
         {
-            sLastCheckDate = sToday;
-            bNewDay = true;
+            nLastCheckDay = nToday;
+            Reader.Appts.bNewDay = true;
         }
         Session.sRequestSessionId = Session.sSessionId;
         sEnvelope = SessionEnvelope(
             {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-            true, CheckRequestBody(bOldServer, nStart, nStart + nWeekMs));
+            true, CheckRequestBody(bOldServer, nSearchStart, nSearchStart + nWeekMs));
     }
 
     Session.bLoginRequest = Session.sAuthToken.empty();
     const std::string sAnswer = sEnvelope.empty() ? std::string() : Session.SendSoapRequest(sEnvelope);
     const bool bResult = !sAnswer.empty() && Reader.ProcessResponse(sAnswer);
+    Reader.Appts.PruneApptItems(Reader.Rule(), Reader.nReminderMinutes);
     Session.sRequestSessionId.clear();
     Session.bLoginRequest = false;
 

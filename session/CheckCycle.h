@@ -29,8 +29,6 @@ public:
     // The program ends: no check and no timer any more.
     void Stop();
 
-    int64_t dEpochLocal = 0; // local milliseconds of 1970-01-01 00:00 UTC
-    bool bNewDay = false;
     bool bCheckTimerActive = false;
 
 private:
@@ -45,7 +43,8 @@ private:
 
     bool bBusy = false;
     bool bStopped = false;
-    std::string sLastCheckDate;
+    int64_t nLastCheckDay = INT64_MIN; // the local day of the last check's request
+    int64_t nSearchStart = 0;          // the start of the week the running check asks for
     std::string sSavedCaption;
 };
 

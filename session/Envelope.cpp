@@ -115,7 +115,7 @@ std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword)
     return lines.Take();
 }
 
-std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd)
+std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd, int64_t nOffset)
 {
     const std::string sStart = std::to_string(nStart), sEnd = std::to_string(nEnd);
     Lines lines;
@@ -128,10 +128,12 @@ std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd)
     else
     {
         lines
-            .Add(4, "<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" "
-                    "calExpandInstStart=\"" +
-                        sStart + "\" calExpandInstEnd=\"" + sEnd + "\" >")
-            .Add(2, "<query>appt-start: &gt;-1day AND appt-start: &lt;+7day AND (is:local OR is:remote)</query>")
+            .Add(4, "<SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" limit=\"" +
+                        std::to_string(nApptPage) + "\"" +
+                        (nOffset > 0 ? " offset=\"" + std::to_string(nOffset) + "\"" : std::string()) +
+                        " calExpandInstStart=\"" + sStart + "\" calExpandInstEnd=\"" + sEnd + "\" >")
+            // Overlap with the week, not a start within it: a weekly series that began months ago is in it too.
+            .Add(2, "<query>appt-start:&lt;+7day AND appt-end:&gt;-1day AND (is:local OR is:remote)</query>")
             .Add(2, "</SearchRequest>");
     }
     lines.Add(2, "</BatchRequest>");

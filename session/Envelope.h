@@ -26,7 +26,9 @@ std::string SessionEnvelope(const SessionHeader& header, bool bChangeLine, std::
 // The login envelope; user and password are escaped.
 std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword);
 
-// The check's batch body: appointments from START to END (milliseconds since the epoch).
-std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd);
+// The check's batch body: appointments from START to END (milliseconds since the epoch). A search answers a page
+// of at most nApptPage appointments; nOffset asks for the one after the first nOffset.
+inline constexpr int nApptPage = 1000;
+std::string CheckRequestBody(bool bOldServer, int64_t nStart, int64_t nEnd, int64_t nOffset = 0);
 
 } // namespace qv

@@ -348,7 +348,12 @@ bool AccountLists::PassesFilter(const pugi::xml_node& item, const FilterRule& ru
         const pugi::xml_attribute attribute = item.attribute(sName);
         return attribute ? attribute.value() : nullptr;
     };
-    const bool bAnyMatch = TagsMatch(Attribute("t"), rule) || FolderMatch(Attribute("l"), rule);
+    return PassesFilter(Attribute("t"), Attribute("l"), rule);
+}
+
+bool AccountLists::PassesFilter(const char* sTags, const char* sFolders, const FilterRule& rule)
+{
+    const bool bAnyMatch = TagsMatch(sTags, rule) || FolderMatch(sFolders, rule);
     return bAnyMatch == rule.bWhiteList;
 }
 

@@ -85,6 +85,8 @@ public:
     bool TagsMatch(const char* sTags, const FilterRule& rule);
     bool FolderMatch(const char* sFolders, const FilterRule& rule);
     bool PassesFilter(const pugi::xml_node& item, const FilterRule& rule);
+    // The same over an item's tag ids and folder ids as kept (nullptr: the attribute was absent).
+    bool PassesFilter(const char* sTags, const char* sFolders, const FilterRule& rule);
 
     std::vector<std::optional<ZimbraTag>> Tags{std::nullopt}; // position 0 is never used
     std::vector<std::optional<ZimbraFolder>> Folders{std::nullopt};

@@ -114,6 +114,11 @@ void ReadParts(NotifyBlock& block)
                 else
                     ++block.nModified;
             }
+            else if (IsNamed(node, "appt"))
+            {
+                if (bModified)
+                    block.ChangedAppts.push_back(node);
+            }
             else if (IsNamed(node, "tag"))
                 block.Tags.push_back(node);
             else if (IsNamed(node, "folder"))

@@ -15,6 +15,7 @@ struct NotifyBlock
     bool bRepeat = false;                // the same content as the block before it in document order
     std::vector<pugi::xml_node> Created; // messages under its "created"
     size_t nModified = 0;                // messages under its "modified"
+    std::vector<pugi::xml_node> ChangedAppts; // appointments under its "modified"
     std::vector<pugi::xml_node> Deleted; // its "deleted" elements
     std::vector<pugi::xml_node> Tags;    // tags under "created" or "modified", in document order
     std::vector<pugi::xml_node> Folders; // folders under "created" or "modified", in document order

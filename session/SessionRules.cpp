@@ -1,5 +1,6 @@
 #include "session/SessionRules.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -113,6 +114,13 @@ std::string ShownText(std::string_view sText, size_t nMaxCharacters)
             return std::string(sText.substr(0, nCut)) + "\xE2\x80\xA6"; // "…"
     }
     return std::string(sText);
+}
+
+int64_t WholeNumber(std::string_view sText)
+{
+    int64_t nValue = 0;
+    std::from_chars(sText.data(), sText.data() + sText.size(), nValue);
+    return nValue;
 }
 
 } // namespace qv

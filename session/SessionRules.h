@@ -20,6 +20,9 @@ int32_t PollingSeconds(std::string_view sPreference, bool bPresent);
 // The leading number of a text, rounded halves to even; 0 when there is none.
 int32_t LeadingWholeNumber(std::string_view sText);
 
+// A whole number of the server's (an id, a count, milliseconds); 0 when the text does not start with one.
+int64_t WholeNumber(std::string_view sText);
+
 // A text of the server's as the user is shown it: at most nMaxCharacters characters, cut on a character's
 // boundary and ended with "…" when it was longer. An answer may hold megabytes in one field.
 inline constexpr size_t nShownTextCharacters = 300;

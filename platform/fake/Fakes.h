@@ -1,6 +1,7 @@
 // In-memory stand-ins for the machine, for tests: they keep state, record what the program did, and can fail.
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <map>
@@ -84,14 +85,41 @@ public:
     }
 };
 
+// Time stands still until the test moves it; the zone is a table of offsets, each in force from its instant on.
 class FakeClock final : public IClock
 {
 public:
     int64_t nNowUtcMs = 1767225600000; // 2026-01-01 00:00 UTC
-    int32_t nBiasMinutes = 0;
+    int32_t nOffsetMinutes = 0;        // before the first change
+    std::vector<std::pair<int64_t, int32_t>> Changes; // (UTC instant, offset from then on), in order
     int64_t NowUtcMs() override { return nNowUtcMs; }
-    int32_t TimeZoneBiasMinutes() override { return nBiasMinutes; }
+    int32_t LocalOffsetMinutesAt(int64_t nUtcMs) override
+    {
+        int32_t nOffset = nOffsetMinutes;
+        for (const auto& [nFrom, nThen] : Changes)
+            if (nUtcMs >= nFrom)
+                nOffset = nThen;
+        return nOffset;
+    }
     void Advance(int64_t nMs) { nNowUtcMs += nMs; }
+};
+
+class FakeLocale final : public ILocale
+{
+public:
+    bool b24Hour = true;
+    std::string sDecimal = ".";
+    std::string LongTimeText(int nHour, int nMinute, int nSecond) override
+    {
+        char sText[32];
+        if (b24Hour)
+            std::snprintf(sText, sizeof sText, "%02d:%02d:%02d", nHour, nMinute, nSecond);
+        else
+            std::snprintf(sText, sizeof sText, "%d:%02d:%02d %s", (nHour + 11) % 12 + 1, nMinute, nSecond,
+                          nHour < 12 ? "AM" : "PM");
+        return sText;
+    }
+    std::string DecimalSeparator() override { return sDecimal; }
 };
 
 class FakeTimers final : public ITimers
@@ -271,6 +299,7 @@ struct FakeMachine
     FakeSoapTransport Soap;
     FakeDialogs Dialogs;
     FakeClock Clock;
+    FakeLocale Locale;
     FakeTimers Timers;
     FakeView View;
     FakeTray Tray;
@@ -282,6 +311,7 @@ struct FakeMachine
                     .Soap = Soap,
                     .Dialogs = Dialogs,
                     .Clock = Clock,
+                    .Locale = Locale,
                     .Timers = Timers,
                     .View = View,
                     .Tray = Tray,

@@ -18,24 +18,85 @@ int Win32Dialogs::ShowMessageBox(const std::string& sText, int nStyle, const std
     return ::MessageBoxW(hOwner, Utf16(sText).c_str(), Utf16(sTitle).c_str(), static_cast<UINT>(nStyle));
 }
 
-int64_t Win32Clock::NowUtcMs()
+namespace
 {
-    FILETIME ft{};
-    ::GetSystemTimeAsFileTime(&ft);
+
+constexpr int64_t nEpochDifference = 116444736000000000; // 1601 to 1970 in 100 ns
+
+int64_t MsOf(const FILETIME& ft)
+{
     const int64_t n100ns = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    constexpr int64_t nEpochDifference = 116444736000000000; // 1601 to 1970 in 100 ns
     return (n100ns - nEpochDifference) / 10000;
 }
 
-int32_t Win32Clock::TimeZoneBiasMinutes()
+// Today's offset, for instants the system cannot convert (before 1601, after 30827).
+int32_t CurrentOffsetMinutes()
 {
     TIME_ZONE_INFORMATION zone{};
     switch (::GetTimeZoneInformation(&zone))
     {
-    case TIME_ZONE_ID_STANDARD: return zone.Bias + zone.StandardBias;
-    case TIME_ZONE_ID_DAYLIGHT: return zone.Bias + zone.DaylightBias;
-    default: return zone.Bias;
+    case TIME_ZONE_ID_STANDARD: return -static_cast<int32_t>(zone.Bias + zone.StandardBias);
+    case TIME_ZONE_ID_DAYLIGHT: return -static_cast<int32_t>(zone.Bias + zone.DaylightBias);
+    default: return -static_cast<int32_t>(zone.Bias);
     }
+}
+
+} // namespace
+
+int64_t Win32Clock::NowUtcMs()
+{
+    FILETIME ft{};
+    ::GetSystemTimeAsFileTime(&ft);
+    return MsOf(ft);
+}
+
+int32_t Win32Clock::LocalOffsetMinutesAt(int64_t nUtcMs)
+{
+    constexpr int64_t nFirstMs = -nEpochDifference / 10000, nLastMs = 910'000'000'000'000; // 1601 to 30800
+    if (nUtcMs < nFirstMs || nUtcMs > nLastMs)
+        return CurrentOffsetMinutes();
+    const int64_t n100ns = nUtcMs * 10000 + nEpochDifference;
+    const FILETIME utc{static_cast<DWORD>(n100ns), static_cast<DWORD>(static_cast<uint64_t>(n100ns) >> 32)};
+    SYSTEMTIME utcTime{}, localTime{};
+    if (!::FileTimeToSystemTime(&utc, &utcTime))
+        return CurrentOffsetMinutes();
+    // The dynamic zone carries the rules of each year, so a date after a change of the law converts right too;
+    // where the system lacks it (Wine), the zone's present rules still give each date its own offset.
+    using ConvertEx = BOOL(WINAPI*)(const DYNAMIC_TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
+    static const auto pConvertEx = reinterpret_cast<ConvertEx>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SystemTimeToTzSpecificLocalTimeEx")));
+    DYNAMIC_TIME_ZONE_INFORMATION zone{};
+    const bool bConverted = pConvertEx && ::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID
+                                ? pConvertEx(&zone, &utcTime, &localTime) != FALSE
+                                : ::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) != FALSE;
+    FILETIME local{};
+    if (!bConverted || !::SystemTimeToFileTime(&localTime, &local))
+        return CurrentOffsetMinutes();
+    return static_cast<int32_t>((MsOf(local) - nUtcMs) / 60000);
+}
+
+std::string Win32Locale::LongTimeText(int nHour, int nMinute, int nSecond)
+{
+    SYSTEMTIME time{};
+    time.wYear = 2000;
+    time.wMonth = 1;
+    time.wDay = 1;
+    time.wHour = static_cast<WORD>(nHour);
+    time.wMinute = static_cast<WORD>(nMinute);
+    time.wSecond = static_cast<WORD>(nSecond);
+    wchar_t sText[128] = {};
+    if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, sText, 128) == 0)
+        return std::to_string(nHour) + ":" + (nMinute < 10 ? "0" : "") + std::to_string(nMinute) + ":" +
+               (nSecond < 10 ? "0" : "") + std::to_string(nSecond);
+    return Utf8(sText);
+}
+
+std::string Win32Locale::DecimalSeparator()
+{
+    wchar_t sText[8] = {};
+    if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, sText, 8) == 0)
+        return ".";
+    return Utf8(sText);
 }
 
 void Win32Timers::Start(TimerId nId, int64_t nMilliseconds)

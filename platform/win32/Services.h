@@ -23,7 +23,15 @@ class Win32Clock final : public IClock
 {
 public:
     int64_t NowUtcMs() override;
-    int32_t TimeZoneBiasMinutes() override;
+    int32_t LocalOffsetMinutesAt(int64_t nUtcMs) override;
+};
+
+// The user's formats, read at each use: the user may change them while the program runs.
+class Win32Locale final : public ILocale
+{
+public:
+    std::string LongTimeText(int nHour, int nMinute, int nSecond) override;
+    std::string DecimalSeparator() override;
 };
 
 // Timers on the settings window; its procedure receives WM_TIMER with the id the timer was set with.

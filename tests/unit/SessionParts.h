@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Product.h"
 #include "platform/fake/Fakes.h"
+#include "presentation/ApptItems.h"
 #include "session/AnswerReader.h"
 #include "session/CheckCycle.h"
 #include "session/ServerSession.h"
@@ -48,7 +49,11 @@ public:
     SettingsControls Controls;
     std::string sPassword;
     ServerSession Session{Soap, Clock, Icon, Controls};
-    AnswerReader Reader{Session, Icon, System, Clock, Controls, [this](const std::string& sText, int nStyle) {
+    fake::FakeLocale Locale;
+    fake::FakeItemIcons ItemIcons;
+    ApptItems Items{ItemIcons};
+    AnswerReader Reader{Session, Icon, System, Clock, Locale, Items, Controls,
+                        [this](const std::string& sText, int nStyle) {
                             return Dialogs.ShowMessageBox(sText, nStyle | nMbTopMost, ProductCaption());
                         }};
     CheckCycle Cycle{Session, Reader, Clock, Timers, View, System, Controls, sPassword};

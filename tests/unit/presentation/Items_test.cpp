@@ -15,27 +15,23 @@ protected:
         item.sCuando = "10:00 - 10:30";
         return item;
     }
+    static void Show(Icontify& item) { item.Iconizar(item.name + "\r\nWhen: " + item.sCuando); }
 };
 
-TEST_F(Items, AChangedAppointmentIsMarkedOnceAndAPendingBalloonIsNotRequestedAgain)
+TEST_F(Items, TheFirstBalloonAddsTheIconAndTheShellsNoticeEndsTheWait)
 {
     Icontify& item = Review();
-    item.bModificada = true;
-    item.Show();
+    item.Iconizar("Review [MODIFIED]\r\nWhen: 10:00 - 10:30");
+    item.bPendienteDeMostrar = true;
     ASSERT_EQ(M.ItemIcons.Log.size(), 1u);
     EXPECT_EQ(M.ItemIcons.Log[0].nCommand, ShellCommand::Add);
     EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfoTitle, u"Review [MODIFIED]");
     EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfo, u"When: 10:00 - 10:30");
     EXPECT_EQ(M.ItemIcons.Log[0].Record.nIcon, TrayIconKind::Calendar);
-    EXPECT_FALSE(item.bModificada);
-
-    item.bModificada = true;
-    item.Show(); // the shell has not shown the first balloon yet
-    EXPECT_EQ(M.ItemIcons.Log.size(), 1u);
-    EXPECT_FALSE(item.bModificada);
 
     Form.OnItemTrayEvent(item.GetTag(), {TrayEventKind::BalloonShow});
-    item.Show();
+    EXPECT_FALSE(item.bPendienteDeMostrar);
+    item.Iconizar("Review\r\nWhen: 10:00 - 10:30");
     ASSERT_EQ(M.ItemIcons.Log.size(), 2u);
     EXPECT_EQ(M.ItemIcons.Log[1].nCommand, ShellCommand::Modify);
     EXPECT_EQ(M.ItemIcons.Log[1].Record.sInfoTitle, u"Review");
@@ -44,7 +40,8 @@ TEST_F(Items, AChangedAppointmentIsMarkedOnceAndAPendingBalloonIsNotRequestedAga
 TEST_F(Items, OnlyTheItemsOwnEventsAreRelayedAndEmptySlotsChangeNothing)
 {
     Icontify& item = Review();
-    item.Show();
+    Show(item);
+    item.bPendienteDeMostrar = true;
     for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
         Form.OnItemTrayEvent(item.GetTag(), {nKind, 1});
     EXPECT_TRUE(item.bPendienteDeMostrar);
@@ -59,7 +56,7 @@ TEST_F(Items, OnlyTheItemsOwnEventsAreRelayedAndEmptySlotsChangeNothing)
 TEST_F(Items, AnItemLetGoInsideItsOwnEventLivesUntilTheEventEnds)
 {
     Icontify& item = Review();
-    item.Show();
+    Show(item);
     const int nTag = item.GetTag();
     Form.Dispatch([&] {
         Icontify* pItem = Form.Items.CalItem(nTag);
@@ -75,8 +72,8 @@ TEST_F(Items, AnItemLetGoInsideItsOwnEventLivesUntilTheEventEnds)
 
 TEST_F(Items, ExitRemovesEveryAppointmentIcon)
 {
-    Review().Show();
-    Review().Show();
+    Show(Review());
+    Show(Review());
     Review(); // no icon yet
     EXPECT_EQ(M.ItemIcons.nAlive, 2);
     Form.Form_Unload();
@@ -87,7 +84,7 @@ TEST_F(Items, AnItemWhoseIconCannotBeMadeShowsNothingAndLeaksNothing)
 {
     M.ItemIcons.bFailCreate = true;
     Icontify& item = Review();
-    item.Show();
+    Show(item);
     EXPECT_FALSE(item.bTieneIcono);
     item.BorraIcono();
     EXPECT_TRUE(M.ItemIcons.Log.empty());

@@ -63,27 +63,32 @@ TEST_F(CheckCycle, AfterARejectedPasswordTheTimerSendsNoEmptyLogins)
 
 TEST_F(CheckCycle, TheCheckAsksForTheComingWeekAndMarksNewDays)
 {
-    Clock.nBiasMinutes = 180;                            // three hours west of Greenwich
+    // Answers without the appointment list: only a list read clears the mark, so it shows what the request set.
+    const auto CheckedWithoutList = [&] { AnswerWith(CheckAnswer("1842", "<NoOpResponse/>"), false); };
+    Clock.nOffsetMinutes = -180;                         // three hours west of Greenwich
     Clock.nNowUtcMs = 1767225600000 + 2 * 3600000 + 123; // 23:00 local on 31 December
     LogIn();
-    Cycle.bNewDay = false;
-    Checked();
+    Reader.Appts.bNewDay = false;
+    CheckedWithoutList();
     ASSERT_TRUE(Cycle.Comprobar());
-    EXPECT_TRUE(Cycle.bNewDay); // the first session check
+    EXPECT_TRUE(Reader.Appts.bNewDay); // the first session check
     const std::string sStart = std::to_string(1767225600000 + 2 * 3600000);
     const std::string sEnd = std::to_string(1767225600000 + 2 * 3600000 + 7 * 86400000LL);
     EXPECT_TRUE(Sent("calExpandInstStart=\"" + sStart + "\" calExpandInstEnd=\"" + sEnd + "\"")) << LastBody();
     EXPECT_TRUE(Sent("<change token=\"4271\"/>"));
 
-    Cycle.bNewDay = false;
+    Reader.Appts.bNewDay = false;
     Clock.Advance(30 * 60000); // 23:30 local: the same day
-    Checked();
+    CheckedWithoutList();
     ASSERT_TRUE(Cycle.Comprobar());
-    EXPECT_FALSE(Cycle.bNewDay);
+    EXPECT_FALSE(Reader.Appts.bNewDay);
     Clock.Advance(31 * 60000); // past local midnight
-    Checked();
+    CheckedWithoutList();
     ASSERT_TRUE(Cycle.Comprobar());
-    EXPECT_TRUE(Cycle.bNewDay);
+    EXPECT_TRUE(Reader.Appts.bNewDay);
+    Checked(); // the list is read: the daily list of this day has been given
+    ASSERT_TRUE(Cycle.Comprobar());
+    EXPECT_FALSE(Reader.Appts.bNewDay);
 }
 
 TEST_F(CheckCycle, AnOldServerGetsTheOldForms)

@@ -59,13 +59,17 @@ TEST(SessionEnvelope, HostileServerValuesCannotBreakTheEnvelope)
 
 TEST(CheckRequestBody, HasBothFormsByteForByte)
 {
-    EXPECT_EQ(CheckRequestBody(false, 1767225600000, 1767830400000),
-              "  <BatchRequest xmlns=\"urn:zimbra\" onerror=\"continue\">\r\n"
-              "    <SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" "
-              "calExpandInstStart=\"1767225600000\" calExpandInstEnd=\"1767830400000\" >\r\n"
-              "  <query>appt-start: &gt;-1day AND appt-start: &lt;+7day AND (is:local OR is:remote)</query>\r\n"
-              "  </SearchRequest>\r\n"
-              "  </BatchRequest>");
+    const auto Search = [](const std::string& sPage) {
+        return "  <BatchRequest xmlns=\"urn:zimbra\" onerror=\"continue\">\r\n"
+               "    <SearchRequest xmlns=\"urn:zimbraMail\" types=\"appointment\" sortBy=\"dateAsc\" limit=\"1000\"" +
+               sPage +
+               " calExpandInstStart=\"1767225600000\" calExpandInstEnd=\"1767830400000\" >\r\n"
+               "  <query>appt-start:&lt;+7day AND appt-end:&gt;-1day AND (is:local OR is:remote)</query>\r\n"
+               "  </SearchRequest>\r\n"
+               "  </BatchRequest>";
+    };
+    EXPECT_EQ(CheckRequestBody(false, 1767225600000, 1767830400000), Search(""));
+    EXPECT_EQ(CheckRequestBody(false, 1767225600000, 1767830400000, 2000), Search(" offset=\"2000\""));
     EXPECT_EQ(CheckRequestBody(true, 1, 2), "  <BatchRequest xmlns=\"urn:zimbra\" onerror=\"continue\">\r\n"
                                             "    <GetApptSummariesRequest xmlns=\"urn:zimbraMail\" s=\"1\" e=\"2\" "
                                             "id=\"0\"/>\r\n"
