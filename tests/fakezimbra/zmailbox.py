@@ -136,6 +136,10 @@ class Mailbox:
             self._store_message(message)
         for appt in given.get("appointments", []):
             self._store_appointment(appt)
+        generated = given.get("generated_appointments", {})
+        for i in range(generated.get("count", 0)):
+            self._store_appointment({"name": f"Generated {i + 1:05d}", "dur_min": generated.get("dur_min", 30),
+                                     "start_in_min": generated.get("first_in_min", 60) + i * generated.get("every_min", 3)})
         return self.data
 
     def _load(self):

@@ -33,6 +33,29 @@ def message(i, folder):
             f'<su>Subject {i}</su></m>')
 
 
+def appointments(count):
+    """A search page of the week, due and running items among them, with every kind of trigger."""
+    triggers = ['<rel neg="1" m="15"/>', '<rel neg="1" h="1" related="END"/>', '<rel neg="1" w="1"/>',
+                '<abs d="20260101T000500Z"/>', '<abs d="20260101T000500"/>', '']
+    items = []
+    for i in range(count):
+        start = 1767225600000 + (i - 20) * 180000
+        trigger = triggers[i % len(triggers)]
+        alarm = f'<alarmData><alarm action="DISPLAY"><trigger>{trigger}</trigger></alarm></alarmData>' if trigger else ""
+        all_day = ' allDay="1"' if i % 7 == 0 else ""
+        items.append(f'<appt id="{5000 + i}" invId="{5000 + i}-1" name="Meeting {i}" l="10" t="" d="1709300000000"'
+                     f' dur="1800000"{all_day}><inst s="{start}" tzo="-10800000"/>{alarm}</appt>')
+    return ('<SearchResponse sortBy="dateAsc" offset="0" more="1" xmlns="urn:zimbraMail">' + "".join(items) +
+            "</SearchResponse>")
+
+
+def changed_appointment(i):
+    zone = ('<tz id="Z" stdoff="-300" dayoff="-240"><standard week="1" wkday="1" mon="11" hour="2"/>'
+            '<daylight week="2" wkday="1" mon="3" hour="2"/></tz>')
+    return (f'<appt id="{5000 + i}" l="10" nextAlarm="1767225600000"><inv>{zone}<comp name="Moved {i}"'
+            f' allDay="{i % 2}"><s d="20260309T100000" tz="Z"/><e d="20260309T103000Z"/></comp></inv></appt>')
+
+
 def process_response_seeds():
     tags = "".join(f'<tag id="{20000 + i}" name="Tag {i}" u="{i % 3}"/>' for i in range(500))
     yield "thousands_of_folders.xml", answer(refresh(folders(5000), tags))
@@ -45,6 +68,12 @@ def process_response_seeds():
                      f'<modified><folder id="{257 + i % 50}" name="Renamed {i}"/></modified></notify>'
                      for i in range(2000))
     yield "many_notify_blocks.xml", answer(refresh(folders(50)) + blocks)
+    yield "week_of_appointments.xml", answer(refresh(folders(10))).replace(
+        '<SearchResponse xmlns="urn:zimbraMail"/>', appointments(2000))
+    # The second reading of an answer meets the items its first reading made: the changes then apply.
+    yield "changed_appointments.xml", answer(refresh(folders(10)) + "".join(
+        f'<notify seq="{i}"><modified>{changed_appointment(i)}</modified></notify>' for i in range(500))).replace(
+        '<SearchResponse xmlns="urn:zimbraMail"/>', appointments(500))
     long_name = "Inbox " + "ab" * 20000 + "x"
     yield "long_names.xml", answer(refresh(folders(8, lambda i: long_name + str(i))) +
                                    '<notify seq="3"><created>' + message(1, 258) + "</created></notify>")

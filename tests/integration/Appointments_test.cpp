@@ -1,0 +1,97 @@
+// The week's appointments from the fake server: the search as sent, its pages, and the items it leaves.
+#include <chrono>
+
+#include "ServerFixture.h"
+#include "session/Envelope.h"
+
+namespace qv
+{
+namespace
+{
+
+using test::FakeServer;
+constexpr int64_t nMinute = 60000;
+
+class Calendar : public test::ServerFixture
+{
+protected:
+    // The fake server places its appointments relative to the real time it started at.
+    Calendar()
+    {
+        Clock.nNowUtcMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    }
+    std::vector<std::string> ItemNames()
+    {
+        std::vector<std::string> names;
+        Items.ForEachApptItem([&](IApptItem& item) { names.push_back(item.name); });
+        return names;
+    }
+    void SignIn(const FakeServer& server)
+    {
+        Account(server);
+        ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    }
+};
+
+TEST_F(Calendar, TheWeekIsReadPageByPageAndItsLastPageBringsTheDueReminder)
+{
+    FakeServer server("calendar_2000");
+    SignIn(server);
+    const size_t nBefore = server.Requests().size();
+    const int64_t nStart = Clock.NowUtcMs() / 1000 * 1000;
+    const std::string sExpected = SessionEnvelope(
+        {Session.sAuthToken, "session", Session.sSessionId, Session.sNotifySeq, Session.sChangeToken}, true,
+        CheckRequestBody(false, nStart, nStart + 7 * 1440 * nMinute));
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+
+    const std::vector<test::RecordedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), nBefore + 3); // 2,001 appointments: three pages of at most 1,000
+    EXPECT_EQ(requests[nBefore].sBody, sExpected);
+    for (const auto& [nAt, sOffset] : {std::pair{nBefore + 1, "offset=\"1000\""}, {nBefore + 2, "offset=\"2000\""}})
+        EXPECT_TRUE(Has(requests[nAt].sBody, std::string("limit=\"1000\" ") + sOffset)) << requests[nAt].sBody;
+    EXPECT_EQ(ItemNames(), std::vector<std::string>{"Board meeting"});
+    EXPECT_EQ(Items.IconsInUse(), 1);
+    ASSERT_FALSE(ItemIcons.Log.empty());
+    EXPECT_EQ(ItemIcons.Log.back().Record.sInfoTitle, u"Board meeting");
+}
+
+TEST_F(Calendar, AWeeklySeriesThatBeganMonthsAgoIsInTheDailyList)
+{
+    FakeServer server("calendar_paging");
+    SignIn(server);
+    Icon.Announced.clear();
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError; // the first check of the day
+    ASSERT_EQ(Icon.Announced.size(), 1u);
+    EXPECT_TRUE(Has(Icon.Announced[0].sMensaje, "Appointments within next 24 hours\r\n"));
+    EXPECT_TRUE(Has(Icon.Announced[0].sMensaje, " Old weekly")) << Icon.Announced[0].sMensaje;
+    EXPECT_TRUE(Has(Icon.Announced[0].sMensaje, " Meeting 00"));
+}
+
+TEST_F(Calendar, RemindersComeAtTheirCheckAndItemsGoWhenEndedOrDeleted)
+{
+    FakeServer server("appointments");
+    SignIn(server);
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_EQ(ItemNames(), std::vector<std::string>{"Team review"}); // 15 minutes before a start in 10
+    ASSERT_EQ(ItemIcons.Log.size(), 1u);
+    EXPECT_EQ(ItemIcons.Log[0].Record.sInfoTitle, u"Team review");
+
+    Clock.Advance(170 * nMinute); // the review has ended; the dentist in 10 minutes, reminded 5 before
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_TRUE(ItemNames().empty());
+    Clock.Advance(6 * nMinute);
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    ASSERT_EQ(ItemNames(), std::vector<std::string>{"Dentist"});
+
+    std::string sId;
+    Items.ForEachApptItem([&](IApptItem& item) { sId = item.id; });
+    ASSERT_TRUE(server.Control("delete", "{\"ids\": [" + sId + "]}"));
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_TRUE(ItemNames().empty());
+    EXPECT_EQ(ItemIcons.nAlive, 0);
+}
+
+} // namespace
+} // namespace qv
