@@ -219,8 +219,8 @@ HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& 
     if (!hSession)
         return Failed(::GetLastError(), "open");
     // A server that never answers must not hold the program: 15 s to connect, 60 s to send and to receive. The name
-    // lookup keeps Windows' default (none of WinHTTP's own; the system resolver gives up by itself): a lookup time-out
-    // makes Wine resolve on a pool thread that then stays for good, with a megabyte of stack.
+    // lookup keeps Windows' default (none of WinHTTP's own; the system resolver gives up by itself): with a time-out
+    // Wine resolves on a pool thread, which then stays for good with a megabyte of stack.
     ::WinHttpSetTimeouts(hSession.get(), 0, nConnectTimeoutSeconds * 1000,
                          nSendReceiveTimeoutSeconds * 1000, nSendReceiveTimeoutSeconds * 1000);
 
@@ -232,6 +232,10 @@ HttpReply WinHttpTransport::Send(const std::string& sMethod, const std::string& 
                                                  bSecure ? WINHTTP_FLAG_SECURE : 0));
     if (!hRequest)
         return Failed(::GetLastError(), "request");
+    // Every request opens its own session, so a kept-alive connection is never reused; under Wine a cached
+    // connection (like a lookup with a time-out) keeps a pool thread, and its megabyte of stack, alive for good.
+    DWORD nNoKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    (void)::WinHttpSetOption(hRequest.get(), WINHTTP_OPTION_DISABLE_FEATURE, &nNoKeepAlive, sizeof nNoKeepAlive);
     if (bPerRequestProxy)
         ApplyAutoProxy(hSession.get(), hRequest.get(), sWideUrl, proxy);
     if (sMethod == "POST")
