@@ -179,14 +179,15 @@ class TrayTestCase(E2ECase):
 
     # -- helpers
 
-    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=()):
-        """Writes a scenario with unread messages in the Inbox and a short polling interval, starts the fake
-        server and Quorvel.exe signed in to it; returns when the tray window exists."""
+    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=()):
+        """Writes a scenario with unread messages in the Inbox (and the appointments given) and a short polling
+        interval, starts the fake server and Quorvel.exe signed in to it; returns when the tray window exists."""
         scenario = {
             "about": f"{unread} unread message(s) in the Inbox; a check every {POLLING_SECONDS} s",
             "prefs": {"zimbraPrefMailPollingInterval": f"{POLLING_SECONDS}s"},
             "mailbox": {"messages": [{"subject": f"Waiting {i + 1}", "from": SENDER, "folder": 2, "flags": "u"}
-                                     for i in range(unread)]},
+                                     for i in range(unread)],
+                        "appointments": list(appointments)},
             # Deliveries the server makes itself, just before the answer to a given request: no race with a check.
             "deliver": list(deliver),
         }

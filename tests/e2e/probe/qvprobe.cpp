@@ -8,7 +8,9 @@
 #include <tlhelp32.h>
 
 #include <cwchar>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,10 +53,10 @@ int Usage()
           L"       qvprobe windows [CLASS] | rect CLASS TITLE | wait-any-visible CLASS SECONDS\n"
           L"       qvprobe visible-texts CLASS | broadcast-registered MESSAGENAME\n"
           L"       qvprobe memory EXE-NAME\n"
-          L"       qvprobe kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
+          L"       qvprobe owner|kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
           L"       qvprobe controls CLASS TITLE | wait-focus CLASS TITLE CONTROL-ID SECONDS\n"
           L"       qvprobe regvalue HKCU\\KEY|HKLM\\KEY NAME\n"
-          L"CLASS or TITLE \"-\" matches any; numbers are decimal or 0x hex.");
+          L"CLASS or TITLE \"-\" matches any; CLASS hwnd:0x... names one window; numbers are decimal or 0x hex.");
     return nExitUsage;
 }
 
@@ -174,8 +176,18 @@ std::wstring WithoutAmpersands(const std::wstring& sText)
     return sOut;
 }
 
+// CLASS "hwnd:0x1A2B" names one window among several of the same class and title (the item icons' windows).
 HWND FindTop(const wchar_t* pClass, const wchar_t* pTitle)
 {
+    const std::wstring_view sClass = pClass;
+    if (sClass.substr(0, 5) == L"hwnd:")
+    {
+        unsigned long long nHandle = 0;
+        if (!ParseNumber(pClass + 5, nHandle))
+            return nullptr;
+        HWND hWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(nHandle));
+        return ::IsWindow(hWnd) ? hWnd : nullptr;
+    }
     return ::FindWindowW(AnyOr(pClass), AnyOr(pTitle));
 }
 
@@ -650,6 +662,17 @@ int CmdMemory(const wchar_t* pExeName)
 }
 
 // Ends the process that owns the window, as a crash would: the shell's restart is tested this way.
+// The window that owns a top-level window: the program's settings window is owned by its main icon's window.
+int CmdOwner(wchar_t** argv)
+{
+    HWND hWnd = FindTopOrSay(argv);
+    if (!hWnd)
+        return nExitNo;
+    HWND hOwner = ::GetWindow(hWnd, GW_OWNER);
+    Print(hOwner ? Hex(hOwner) : L"none");
+    return hOwner ? nExitOk : nExitNo;
+}
+
 int CmdKillOwner(wchar_t** argv)
 {
     HWND hWnd = FindTopOrSay(argv);
@@ -850,6 +873,8 @@ int wmain(int argc, wchar_t** argv)
         return CmdBroadcastRegistered(pArgs[0]);
     if (sCmd == L"tray-delete" && nArgs == 3)
         return CmdTrayDelete(pArgs);
+    if (sCmd == L"owner" && nArgs == 2)
+        return CmdOwner(pArgs);
     if (sCmd == L"kill-owner" && nArgs == 2)
         return CmdKillOwner(pArgs);
     if (sCmd == L"memory" && nArgs == 1)
