@@ -1,8 +1,6 @@
 // One check's appointment pass over a busy week: 2,000 instances in two pages of 1,000, with one reminder due on
 // the last page. Printed beside the time pugixml alone takes to parse the same pages, the process's peak memory
 // and the tray icons in use, which must stay the number of items due or running.
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -11,6 +9,7 @@
 
 #include "app/frmMain.h"
 #include "platform/fake/Fakes.h"
+#include "PeakMemory.h"
 
 namespace
 {
@@ -35,13 +34,6 @@ std::string Page(int nFirst, int nCount, bool bMore, const std::string& sExtra)
            "<soap:Body><BatchResponse xmlns=\"urn:zimbra\"><SearchResponse sortBy=\"dateAsc\" offset=\"" +
            std::to_string(nFirst) + "\" more=\"" + (bMore ? "1" : "0") + "\" xmlns=\"urn:zimbraMail\">" + sAppts +
            sExtra + "</SearchResponse></BatchResponse></soap:Body></soap:Envelope>";
-}
-
-long PeakKilobytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace

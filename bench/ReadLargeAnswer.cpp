@@ -1,12 +1,11 @@
 // Reads a 5 MB answer (a login with a large refresh block) the way the program does: parse, then the XPath
 // helpers over every folder. Prints the throughput and the peak memory of the process.
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "session/XPath.h"
+#include "PeakMemory.h"
 
 namespace
 {
@@ -30,13 +29,6 @@ std::string LargeAnswer(size_t nTargetBytes)
            "</folder></refresh><change token=\"4271\"/></context></soap:Header><soap:Body>"
            "<AuthResponse xmlns=\"urn:zimbraAccount\"><authToken>0_ab</authToken></AuthResponse></soap:Body>"
            "</soap:Envelope>";
-}
-
-long PeakKilobytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace
