@@ -23,6 +23,7 @@ CONNECTIONS = INTERNET_SETTINGS + "\\Connections"
 PROXY_TYPE_DIRECT, PROXY_TYPE_PROXY = 1, 2
 TEMPLATE = ("Request to http://{host}/service/soap\r\nproduced the following error\r\n{description}\r\n"
             "Try checking or unchecking 'Use Safe Connection'")
+CONNECT_TIMEOUT = 15  # seconds, as the program sets it
 UNRESOLVABLE = "quorvel-test.invalid"  # a reserved name: never resolves, so nothing is sent anywhere
 
 
@@ -99,11 +100,11 @@ class NetworkTest(test_startup.QuorvelTestCase):
         self.assertEqual(self.soap_through(proxy), [], "the proxy was asked although the address is bypassed")
         self.exit_quorvel(process)
 
-    def check_now_error(self, host):
+    def check_now_error(self, host, bound=BOUND):
         """Starts the program with the server box set to host, asks for a check and returns the message box's text
         (its title line removed)."""
         process = self.start_with_account(host)
-        text = self.check_now_message()
+        text = self.check_now_message(bound)
         self.probe("msgbox-click", "OK")
         self.assert_running(process, "after the error")
         self.exit_quorvel(process)
@@ -124,6 +125,27 @@ class NetworkTest(test_startup.QuorvelTestCase):
             text = self.check_now_error(host)
         self.assertEqual(text, TEMPLATE.format(
             host=host, description="A connection with the server could not be established"))
+
+    @screenshot_on_failure
+    def test_server_that_never_accepts_is_told_as_timed_out(self):
+        # A listening socket whose one-place accept queue is full: the system answers no further connection at all,
+        # so each attempt waits out the 15 s connection time-out (the start's own check, then Check Now).
+        with socket.socket() as server:
+            server.bind(("127.0.0.1", 0))
+            server.listen(0)
+            fillers = []
+            try:
+                for _ in range(4):
+                    filler = socket.socket()
+                    filler.setblocking(False)
+                    filler.connect_ex(server.getsockname())
+                    fillers.append(filler)
+                host = f"127.0.0.1:{server.getsockname()[1]}"
+                text = self.check_now_error(host, bound=2 * CONNECT_TIMEOUT + BOUND)
+            finally:
+                for filler in fillers:
+                    filler.close()
+        self.assertEqual(text, TEMPLATE.format(host=host, description="The operation timed out"))
 
 
 if __name__ == "__main__":
