@@ -1,7 +1,6 @@
 // Quorvel.exe: the single-instance test, the hand-off of a second copy, and the message loop of the first.
 #include "platform/win32/Win32.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include "app/CommandLine.h"
@@ -49,8 +48,6 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
         return 0;
     }
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
     (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     // The program's pictures: its own for its whole life, lent to the windows and icons, destroyed last.

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "platform/InterfaceTexts.h"
+#include "platform/win32/CommonControls.h"
 #include "platform/win32/Services.h"
 #include "platform/win32/Utf.h"
 
@@ -82,10 +83,9 @@ bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
                                  work.left + (work.right - work.left - cx) / 2,
                                  work.top + (work.bottom - work.top - cy) / 2, cx, cy, hOwner, nullptr, hInstance,
                                  this));
-    if (!hWnd)
-        return false;
-    CreateControls();
-    return true;
+    // The controls come with the first showing: most starts never show the window, and the common controls
+    // library they need costs most of a megabyte.
+    return static_cast<bool>(hWnd);
 }
 
 void MainWindow::Destroy()
@@ -121,6 +121,8 @@ HWND MainWindow::Add(int nId, const wchar_t* sClass, const char* sText, DWORD nS
 
 void MainWindow::CreateControls()
 {
+    InitCommonControlsOnce();
+    const CommonControlsScope scope;
     // Every control in the dialog font; a missing font is simply skipped.
     hFont.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg"));
@@ -195,6 +197,12 @@ void MainWindow::RefreshControls()
 
 void MainWindow::ShowNormal()
 {
+    if (hWnd && !bControlsMade)
+    {
+        CreateControls();
+        bControlsMade = true;
+        RefreshControls();
+    }
     ::ShowWindow(hWnd.get(), SW_RESTORE);
     ::ShowWindow(hWnd.get(), SW_SHOW);
     ::SetForegroundWindow(hWnd.get());

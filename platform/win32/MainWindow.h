@@ -57,6 +57,7 @@ private:
     UniqueFont hFont;
     UniqueWindow hWnd;
     UniqueWindow hTips;
+    bool bControlsMade = false; // on the first showing
     ISettingsEvents* pEvents = nullptr;
     ITimerEvents* pTimers = nullptr;
     const SettingsControls* pModel = nullptr;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/CommonControls.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -15,6 +16,7 @@ namespace qv::win32
 
 int Win32Dialogs::ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle)
 {
+    const CommonControlsScope scope; // the message box's buttons in the same style as the settings window's
     return ::MessageBoxW(hOwner, Utf16(sText).c_str(), Utf16(sTitle).c_str(), static_cast<UINT>(nStyle));
 }
 

@@ -50,5 +50,6 @@ using UniqueMenu = UniqueHandle<HMENU, nullptr, ::DestroyMenu>;
 using UniqueWindow = UniqueHandle<HWND, nullptr, ::DestroyWindow>;
 using UniqueFont = UniqueHandle<HFONT, nullptr, ::DeleteObject>;
 using UniqueIcon = UniqueHandle<HICON, nullptr, ::DestroyIcon>;
+using UniqueActCtx = UniqueHandle<HANDLE, nullptr, ::ReleaseActCtx>; // a failed CreateActCtx is kept as nullptr
 
 } // namespace qv::win32
