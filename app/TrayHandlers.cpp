@@ -1,6 +1,10 @@
 // How the program answers its icons: clicks, balloons, the tray menu, and the requests a second copy hands over.
 #include "app/frmMain.h"
 
+#include <utility>
+
+#include "presentation/TrayMenu.h"
+
 namespace qv
 {
 
@@ -45,7 +49,11 @@ void frmMain::CTrayIcon_OnMouseUp(int nButton)
         }
         mnuPopComprobar_Click();
         break;
-    case 2: OnMenuCommand(P.Tray.ShowMenu(TrayMenu())); break;
+    case 2:
+        // The menu brings the program to the foreground itself; the settings window stays as it is. The default mail client may have been changed by another program since start-up.
+        Settings.Controls.mnuPopWinSetupMailtoHandler = P.Integration.IsDefaultMailClient();
+        OnMenuCommand(P.Tray.ShowMenu(TrayMenu()));
+        break;
     case 4: AbreZimbra({}); break;
     default: break;
     }
@@ -72,8 +80,23 @@ void frmMain::OnMenuCommand(MenuCommand nCommand)
         case MenuCommand::mnuPopComprobar: mnuPopComprobar_Click(); break;
         case MenuCommand::mnuPopConf: mnuPopConf_Click(); break;
         case MenuCommand::mnuPopAbrirZimbra: AbreZimbra({}); break;
+        case MenuCommand::mnuPopWinSetupMailtoHandler:
+            Settings.Controls.mnuPopWinSetupMailtoHandler = !Settings.Controls.mnuPopWinSetupMailtoHandler;
+            Settings.SaveSettings(SaveMode::UserChange); // which applies the integration
+            break;
+        case MenuCommand::mnuPopWinSetupAutoRun:
+            Settings.Controls.mnuPopWinSetupAutoRun = !Settings.Controls.mnuPopWinSetupAutoRun;
+            Settings.SaveSettings(SaveMode::UserChange);
+            break;
+        case MenuCommand::mnuPopAbout: mnuPopAbout_Click(); break;
         case MenuCommand::mnuPopSalir: RequestUnload(); break;
-        default: break; // greyed entries, or a command of another program
+        case MenuCommand::mnuCalAbrirZimbra:
+            iCalItemActual = -1;
+            AbreZimbra({});
+            break;
+        case MenuCommand::mnuCalEliminar: CancelAppointment(); break;
+        case MenuCommand::mnuCalNotificar: mnuCalNotificar_Click(); break;
+        default: break; // the calendar menu's captions, greyed entries, or a command of another program
         }
     });
 }
@@ -98,9 +121,47 @@ void frmMain::OnItemTrayEvent(int nTag, const TrayEvent& event)
     });
 }
 
-// FIXME: the calendar menu of an item is not built yet; its clicks change nothing.
-void frmMain::objNotify_OnMouseUp(int, int) {}
-void frmMain::objNotify_OnBalloonClick(int) {}
+// Any release on an appointment's icon, and a click on its balloon, open its calendar menu.
+void frmMain::objNotify_OnMouseUp(int, int nSource)
+{
+    OpenCalendarMenu(nSource);
+}
+
+void frmMain::objNotify_OnBalloonClick(int nSource)
+{
+    OpenCalendarMenu(nSource);
+}
+
+void frmMain::OpenCalendarMenu(int nTag)
+{
+    const IApptItem* pItem = Items.ApptItemAt(nTag);
+    if (!pItem)
+        return; // an empty slot opens no menu
+    iCalItemActual = nTag;
+    const PopupMenu menu = BuildCalendarMenu({pItem->name, pItem->sCuando, pItem->isOrg == "1", pItem->bNotificar});
+    // The menu runs its own loop: a check may let the item go before a command comes back.
+    OnMenuCommand(P.Tray.ShowMenu(menu));
+}
+
+void frmMain::CancelAppointment()
+{
+    const int nTag = std::exchange(iCalItemActual, -1);
+    if (Items.ApptItemAt(nTag) && Cancel.CalApptCancelado(nTag))
+        ReleaseCalItem(nTag);
+}
+
+void frmMain::mnuCalNotificar_Click()
+{
+    Icontify* pItem = Items.CalItem(std::exchange(iCalItemActual, -1));
+    if (!pItem)
+        return;
+    pItem->bNotificar = !pItem->bNotificar;
+    if (!pItem->bNotificar)
+    {
+        pItem->BorraIcono();
+        pItem->bPendienteDeMostrar = false; // a removed icon's balloon is never shown: switched on, it may ask again
+    }
+}
 
 void frmMain::objNotify_OnBalloonShow(int nSource)
 {

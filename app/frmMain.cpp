@@ -20,6 +20,8 @@ frmMain::frmMain(Platform& platform)
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Cycle(Session, Reader, platform.Clock, platform.Timers, platform.View, platform.System, Settings.Controls,
             Settings.sPassword)
+    , Cancel(Session, Reader, Items, [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); },
+             [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Web(platform.Shell, platform.Clock)
     , P(platform)
 {
@@ -179,6 +181,16 @@ void frmMain::mnuPopComprobar_Click()
     ShowMessage(Session.LastErrorText(), nMbExclamation);
 }
 
+void frmMain::mnuPopAbout_Click()
+{
+    const std::string sLast = Session.dLastSuccess ? Reader.Appts.FormatoFecha(*Session.dLastSuccess) : "none yet";
+    const std::string sServer = Settings.Controls.txtZimbraHost.empty() ? "none" : Settings.Controls.txtZimbraHost;
+    const std::string sUser = Settings.Controls.txtUsuario.empty() ? "none" : Settings.Controls.txtUsuario;
+    ShowMessage(std::string(sProductTitle) + " " + VersionText() + "\r\n\r\nServer: " + ShownText(sServer) +
+                    "\r\nAccount: " + ShownText(sUser) + "\r\nLast successful check: " + sLast,
+                nMbInformation);
+}
+
 int frmMain::ShowMessage(const std::string& sText, int nStyle, const std::string& sTitle)
 {
     ++nOpenMessages;
@@ -191,7 +203,7 @@ int frmMain::ShowMessage(const std::string& sText, int nStyle, const std::string
 PopupMenu frmMain::TrayMenu()
 {
     TrayMenuState state;
-    state.bConfigureEnabled = nOpenMessages == 0 && !P.View.IsVisible();
+    state.bConfigureEnabled = nOpenMessages == 0;
     state.bLoggedIn = !Session.sAuthToken.empty();
     state.bAutoRun = Settings.Controls.mnuPopWinSetupAutoRun;
     state.bMailtoHandler = Settings.Controls.mnuPopWinSetupMailtoHandler;

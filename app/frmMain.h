@@ -9,6 +9,7 @@
 #include "presentation/CNotify.h"
 #include "presentation/MainIcon.h"
 #include "session/AnswerReader.h"
+#include "session/Cancellation.h"
 #include "session/CheckCycle.h"
 #include "session/ServerSession.h"
 #include "settings/SettingsForm.h"
@@ -81,6 +82,11 @@ public:
     void CTrayIcon_OnBalloonClick();
     void mnuPopConf_Click();
     void mnuPopComprobar_Click();
+    void mnuPopAbout_Click();
+    // The calendar menu of the item at that position, and what its entries do.
+    void OpenCalendarMenu(int nTag);
+    void CancelAppointment();
+    void mnuCalNotificar_Click();
 
     // Appointment items' events, relayed with the item's position.
     void objNotify_OnMouseUp(int nButton, int nSource) override;
@@ -98,6 +104,7 @@ public:
     ApptItems Items; // before the reader, which keeps the appointments in it
     AnswerReader Reader;
     CheckCycle Cycle;
+    Cancellation Cancel;
     Webmail Web;
 
 private:
@@ -110,6 +117,7 @@ private:
     bool bUnloadPending = false;
     int nEventDepth = 0;
     int nOpenMessages = 0;
+    int iCalItemActual = -1; // the item whose calendar menu was opened last
 };
 
 } // namespace qv

@@ -19,6 +19,7 @@ struct ApptFields
     bool bModificada = false;         // changed on the server since its last reminder
     bool bPendienteDeMostrar = false; // a balloon was asked for and the shell has not shown it yet
     std::string id, name, recur, invId, d, status, loc, l, T, compNum, fb, x_uid, fba, ptst, transp, allDay, isOrg;
+    std::string ridZ; // the instance as the server names it, to cancel that one occurrence of a series
 };
 
 class IApptItem : public ApptFields
@@ -36,6 +37,7 @@ class IApptItemList
 public:
     virtual ~IApptItemList() = default;
     virtual IApptItem* FindApptItem(const std::string& sId) = 0;
+    virtual IApptItem* ApptItemAt(int nTag) = 0; // nullptr for an empty slot
     virtual IApptItem& AddApptItem() = 0;
     virtual void DiscardApptItem(int nTag) = 0;
     // Every item in order of position; the callback may discard the item it is given.

@@ -42,6 +42,11 @@ inline constexpr const char* mnuCalAbrirZimbra = "Open Zimbra";
 inline constexpr const char* mnuCalEliminar = "Delete";
 inline constexpr const char* mnuCalNotificar = "Notify this appointment";
 
+inline constexpr const char* sDeleteQuestion = "Delete this appointment from the Zimbra Calendar ?";
+inline constexpr const char* sSessionExpired = "Sesión expirada";
+inline constexpr const char* sDeleteRunning = "Another appointment is being deleted. Try again when it is done.";
+inline constexpr const char* sDeleteNotConfirmed = "The server did not confirm the deletion; the appointment stays.";
+
 inline constexpr const char* sInvalidServerName = "Invalid server name";
 inline constexpr const char* sEnterRequiredFields = "Enter required fields";
 inline constexpr const char* sContactingServer = "Contacting server, please wait...";

@@ -8,7 +8,7 @@
 namespace qv
 {
 
-// The tray menu's commands. The numbers are those of WM_COMMAND, which tests post to the hidden window.
+// The menus' commands. The numbers are those of WM_COMMAND, which tests post to the hidden window.
 enum class MenuCommand : int {
     None = 0,
     mnuPopComprobar = 101,
@@ -18,6 +18,12 @@ enum class MenuCommand : int {
     mnuPopWinSetupMailtoHandler = 105,
     mnuPopSalir = 106,
     mnuPopAbout = 107,
+    // The calendar menu of an appointment icon.
+    mnuCalCaption = 201,
+    mnuCalWhen = 202,
+    mnuCalAbrirZimbra = 203,
+    mnuCalEliminar = 204,
+    mnuCalNotificar = 205,
 };
 
 struct MenuEntry

@@ -19,6 +19,7 @@ public:
 
     IApptItem* FindApptItem(const std::string& sId) override;
     IApptItem& AddApptItem() override { return AddCalItem(); }
+    IApptItem* ApptItemAt(int nTag) override { return CalItem(nTag); }
     void DiscardApptItem(int nTag) override { ReleaseCalItem(nTag); }
     void ForEachApptItem(const std::function<void(IApptItem&)>& fnEach) override;
     // The icons in use: never more than the items due or running.

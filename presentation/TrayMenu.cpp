@@ -1,6 +1,7 @@
 #include "presentation/TrayMenu.h"
 
 #include "platform/InterfaceTexts.h"
+#include "platform/Text.h"
 
 namespace qv
 {
@@ -18,25 +19,46 @@ MenuEntry Entry(MenuCommand nCommand, const char* sText, bool bEnabled = true, b
     return entry;
 }
 
+std::string FirstCharacters(std::string_view sText, size_t nCount)
+{
+    std::u32string sCharacters = DecodeUtf8(sText);
+    if (sCharacters.size() > nCount)
+        sCharacters.resize(nCount);
+    return EncodeUtf8(sCharacters);
+}
+
 } // namespace
 
 PopupMenu BuildTrayMenu(const TrayMenuState& state)
 {
-    // FIXME: the Windows integration entries and the About box are shown greyed until they are built.
     MenuEntry winSetup = Entry(MenuCommand::None, Texts::mnuPopWinSetup);
     winSetup.Submenu = {
-        Entry(MenuCommand::mnuPopWinSetupAutoRun, Texts::mnuPopWinSetupAutoRun, false, state.bAutoRun),
-        Entry(MenuCommand::mnuPopWinSetupMailtoHandler, Texts::mnuPopWinSetupMailtoHandler, false,
+        Entry(MenuCommand::mnuPopWinSetupMailtoHandler, Texts::mnuPopWinSetupMailtoHandler, true,
               state.bMailtoHandler),
+        Entry(MenuCommand::mnuPopWinSetupAutoRun, Texts::mnuPopWinSetupAutoRun, true, state.bAutoRun),
     };
     return {
-        Entry(MenuCommand::mnuPopComprobar, Texts::mnuPopComprobar),
-        Entry(MenuCommand::mnuPopConf, Texts::mnuPopConf, state.bConfigureEnabled),
         Entry(MenuCommand::mnuPopAbrirZimbra, Texts::mnuPopAbrirZimbra, state.bLoggedIn),
+        Entry(MenuCommand::mnuPopComprobar, Texts::mnuPopComprobar, state.bLoggedIn),
+        Entry(MenuCommand::mnuPopConf, Texts::mnuPopConf, state.bConfigureEnabled),
         winSetup,
         MenuEntry{}, // a separator
-        Entry(MenuCommand::mnuPopAbout, Texts::mnuPopAbout, false),
+        Entry(MenuCommand::mnuPopAbout, Texts::mnuPopAbout),
         Entry(MenuCommand::mnuPopSalir, Texts::mnuPopSalir),
+    };
+}
+
+PopupMenu BuildCalendarMenu(const CalendarMenuState& state)
+{
+    // The name's first 30 characters (not bytes: a cut inside a character would show as a broken one).
+    const std::string sCaption = FirstCharacters(state.name, 30) + "...";
+    return {
+        Entry(MenuCommand::mnuCalCaption, sCaption.c_str()),
+        Entry(MenuCommand::mnuCalWhen, ("When: " + state.sCuando).c_str()),
+        MenuEntry{},
+        Entry(MenuCommand::mnuCalAbrirZimbra, Texts::mnuCalAbrirZimbra),
+        Entry(MenuCommand::mnuCalEliminar, Texts::mnuCalEliminar, state.bOrganizer),
+        Entry(MenuCommand::mnuCalNotificar, Texts::mnuCalNotificar, true, state.bNotificar),
     };
 }
 

@@ -1,5 +1,8 @@
-// The tray menu's contents, from the program's state.
+// The menus' contents, from the program's state: the tray menu of the main icon and the calendar menu of an
+// appointment icon.
 #pragma once
+
+#include <string>
 
 #include "platform/Menu.h"
 
@@ -8,12 +11,22 @@ namespace qv
 
 struct TrayMenuState
 {
-    bool bConfigureEnabled = true; // no message box is up and the settings window is hidden
-    bool bLoggedIn = false;
+    bool bConfigureEnabled = true; // no message box of the program's is up
+    bool bLoggedIn = false;        // an authentication token is held
     bool bAutoRun = true;
     bool bMailtoHandler = false;
 };
 
 PopupMenu BuildTrayMenu(const TrayMenuState& state);
+
+struct CalendarMenuState
+{
+    std::string name;
+    std::string sCuando;
+    bool bOrganizer = false; // only the organiser may delete it
+    bool bNotificar = true;
+};
+
+PopupMenu BuildCalendarMenu(const CalendarMenuState& state);
 
 } // namespace qv

@@ -24,6 +24,7 @@ inline const std::string sRefreshTags = sContext + "refresh//tag";
 // The appointment list of a check: the search of newer servers, the summaries of servers before 6.0.
 inline const std::string sApptSearch = sBody + "BatchResponse/SearchResponse";
 inline const std::string sApptSummaries = sBody + "BatchResponse/GetApptSummariesResponse";
+inline const std::string sCancelResponse = sBody + "BatchResponse/CancelAppointmentResponse";
 // The notify blocks are found below it by one walk of its own (NotifyBlocks.h).
 inline const std::string sContextElement = "/soap:Envelope/soap:Header/context";
 
@@ -62,6 +63,7 @@ inline std::vector<std::string> All()
             sApptSearch + "//appt",
             sApptSummaries,
             sApptSummaries + "//appt",
+            sCancelResponse,
             "su"};
 }
 

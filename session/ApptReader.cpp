@@ -276,6 +276,7 @@ void ApptReader::ReadAppointment(const pugi::xml_node& appt, const FilterRule& r
               {&item.isOrg, "isOrg"}, {&item.recur, "recur"}, {&item.T, "t"}})
             *pField = appt.attribute(sAttribute).value();
         item.name = sName;
+        item.ridZ = instance.attribute("ridZ").value();
         item.allDay = std::string(bAllDay ? 1 : 0, '1');
         item.dStartTime = nStart;
         item.dEndTime = nEnd;

@@ -185,6 +185,7 @@ public:
     bool bRefuse = false; // no taskbar yet
     std::vector<PopupMenu> Menus;
     MenuCommand nChoice = MenuCommand::None; // what the user picks in the next menu
+    std::function<void()> OnMenu;            // runs while the menu is up (a timer's check, say)
 
     bool Apply(ShellCommand nCommand, const NotifyRecord& record) override
     {
@@ -197,6 +198,8 @@ public:
     MenuCommand ShowMenu(const PopupMenu& menu) override
     {
         Menus.push_back(menu);
+        if (OnMenu)
+            OnMenu();
         return nChoice;
     }
 };

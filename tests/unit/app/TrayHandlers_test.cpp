@@ -80,26 +80,75 @@ const MenuEntry* Find(const PopupMenu& menu, MenuCommand nCommand)
     return nullptr;
 }
 
-TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
+std::vector<std::string> Texts(const PopupMenu& menu)
 {
-    Form.Settings.Controls.mnuPopWinSetupMailtoHandler = true;
-    Form.Settings.Controls.mnuPopWinSetupAutoRun = false;
-    PopupMenu menu = Form.TrayMenu();
     std::vector<std::string> texts;
     for (const MenuEntry& entry : menu)
         texts.push_back(entry.sText);
-    EXPECT_EQ(texts, (std::vector<std::string>{"Check Now", "Configure", "Open Zimbra", "Windows integration", "",
-                                               "About Quorvel", "Exit"}));
-    EXPECT_FALSE(Find(menu, MenuCommand::mnuPopAbrirZimbra)->bEnabled); // not logged in
-    EXPECT_TRUE(Find(menu, MenuCommand::mnuPopConf)->bEnabled);
-    EXPECT_TRUE(Find(menu, MenuCommand::mnuPopWinSetupMailtoHandler)->bChecked);
-    EXPECT_FALSE(Find(menu, MenuCommand::mnuPopWinSetupAutoRun)->bChecked);
+    return texts;
+}
 
+TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
+{
+    struct Case
+    {
+        bool bLoggedIn, bMessageUp, bDefaultMailClient, bAutoRun;
+    };
+    const Case cases[] = {{false, false, true, false}, {true, false, false, true}, {true, true, false, false}};
+    for (const Case& c : cases)
+    {
+        if (c.bLoggedIn)
+            LoggedIn();
+        M.Integration.bDefaultMailClient = c.bDefaultMailClient;
+        Form.Settings.Controls.mnuPopWinSetupMailtoHandler = !c.bDefaultMailClient; // stale since start-up
+        Form.Settings.Controls.mnuPopWinSetupAutoRun = c.bAutoRun;
+        M.Tray.Menus.clear();
+        M.Dialogs.OnShow = [&] { Form.OnTrayEvent({TrayEventKind::MouseUp, 2}); };
+        if (c.bMessageUp)
+            Form.ShowMessage("Busy", nMbInformation);
+        else
+            M.Dialogs.OnShow(); // a right click with no box up
+        M.Dialogs.OnShow = nullptr;
+        ASSERT_EQ(M.Tray.Menus.size(), 1u);
+        const PopupMenu& menu = M.Tray.Menus[0];
+        EXPECT_EQ(Texts(menu), (std::vector<std::string>{"Open Zimbra", "Check Now", "Configure", "Windows integration",
+                                                         "", "About Quorvel", "Exit"}));
+        EXPECT_EQ(Texts(menu[3].Submenu),
+                  (std::vector<std::string>{"Set as default mail application", "Run at startup"}));
+        EXPECT_EQ(menu[0].bEnabled, c.bLoggedIn);
+        EXPECT_EQ(menu[1].bEnabled, c.bLoggedIn);
+        EXPECT_EQ(menu[2].bEnabled, !c.bMessageUp);
+        EXPECT_EQ(menu[3].Submenu[0].bChecked, c.bDefaultMailClient); // asked again at every right click
+        EXPECT_EQ(menu[3].Submenu[1].bChecked, c.bAutoRun);
+        EXPECT_TRUE(menu[5].bEnabled && menu[6].bEnabled);
+    }
+}
+
+TEST_F(TrayHandlers, IntegrationEntriesInvertTheirMarkAndApplyIt)
+{
+    Form.Form_Load();
+    for (const auto& [nCommand, sSetting] : {std::pair{MenuCommand::mnuPopWinSetupAutoRun, "AutoRun"},
+                                             {MenuCommand::mnuPopWinSetupMailtoHandler, "mailtoHandler"}})
+    {
+        const std::string sBefore = Stored(sSetting);
+        M.Integration.Applied.clear();
+        Form.OnMenuCommand(nCommand);
+        EXPECT_NE(Stored(sSetting), sBefore) << sSetting;
+        EXPECT_EQ(M.Integration.Applied, std::vector<int>{1}) << sSetting;
+    }
+}
+
+TEST_F(TrayHandlers, AboutNamesTheProgramTheAccountAndTheLastCheck)
+{
     LoggedIn();
-    M.View.bVisible = true; // the settings are up already
-    menu = Form.TrayMenu();
-    EXPECT_TRUE(Find(menu, MenuCommand::mnuPopAbrirZimbra)->bEnabled);
-    EXPECT_FALSE(Find(menu, MenuCommand::mnuPopConf)->bEnabled);
+    Form.OnMenuCommand(MenuCommand::mnuPopAbout);
+    Form.Session.dLastSuccess = M.Clock.NowUtcMs() + 14 * 3600000 + 5 * 60000;
+    Form.OnMenuCommand(MenuCommand::mnuPopAbout);
+    ASSERT_EQ(M.Dialogs.Shown.size(), 2u);
+    EXPECT_EQ(M.Dialogs.Shown[0].sText, "Quorvel 5.0.1\r\n\r\nServer: mail.example.com\r\nAccount: alice\r\n"
+                                        "Last successful check: none yet");
+    EXPECT_NE(M.Dialogs.Shown[1].sText.find("Last successful check: 14:05"), std::string::npos);
+    EXPECT_EQ(M.Dialogs.Shown[1].sText.find("http"), std::string::npos);
 }
 
 TEST_F(TrayHandlers, TheCommandChosenInTheMenuRuns)
@@ -121,7 +170,7 @@ TEST_F(TrayHandlers, GreyedOrUnknownCommandsDoNothing)
 {
     Form.Form_Load();
     const size_t nShows = static_cast<size_t>(M.View.nShows);
-    for (const int nCommand : {0, 104, 105, 107, 999, -1})
+    for (const int nCommand : {0, 201, 202, 204, 205, 999, -1}) // calendar entries with no menu open
         Form.OnMenuCommand(static_cast<MenuCommand>(nCommand));
     EXPECT_FALSE(Form.IsUnloaded());
     EXPECT_TRUE(M.Soap.Requests.empty());

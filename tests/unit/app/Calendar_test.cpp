@@ -1,0 +1,197 @@
+#include "../Answers.h"
+#include "../FormFixture.h"
+#include "session/Envelope.h"
+
+namespace qv
+{
+namespace
+{
+
+constexpr int nYes = 6, nNo = 7;
+
+class Calendar : public test::FormFixture
+{
+protected:
+    Calendar()
+    {
+        Form.Settings.Controls.txtZimbraHost = "mail.example.com";
+        Form.Session.ServerChanged("mail.example.com");
+        Form.Session.sAuthToken = "0_ab";
+        Form.Session.sSessionId = "1842";
+        Form.Session.sSessionElement = "session";
+        Form.Session.sNotifySeq = "7";
+        Form.Session.sServerVersion = "8.8.15_GA";
+    }
+    Icontify& Item(const std::string& sName, const char* sOrganizer = "1", const char* sRecur = "")
+    {
+        Icontify& item = Form.Items.AddCalItem();
+        item.id = "301";
+        item.invId = "301-300";
+        item.name = sName;
+        item.sCuando = "10:00 - 10:30";
+        item.isOrg = sOrganizer;
+        item.recur = sRecur;
+        item.ridZ = *sRecur ? "20240304T123000Z" : "";
+        item.Iconizar(sName + "\r\nWhen: " + item.sCuando);
+        return item;
+    }
+    // A right click on the item's icon, and the entry chosen in its menu.
+    void Choose(int nTag, MenuCommand nChoice)
+    {
+        M.Tray.nChoice = nChoice;
+        Form.OnItemTrayEvent(nTag, {TrayEventKind::MouseUp, 2});
+    }
+    static std::string CancelAnswer(const std::string& sInner)
+    {
+        return test::Envelope("<context xmlns=\"urn:zimbra\"><session id=\"1842\">1842</session></context>",
+                              "<BatchResponse xmlns=\"urn:zimbra\">" + sInner + "</BatchResponse>");
+    }
+    std::vector<std::string> Posted() const
+    {
+        std::vector<std::string> bodies;
+        for (const auto& request : M.Soap.Requests)
+            if (request.sMethod == "POST")
+                bodies.push_back(request.sBody);
+        return bodies;
+    }
+};
+
+TEST_F(Calendar, TheMenuShowsTheItemAndItsStates)
+{
+    struct Case
+    {
+        std::string sName;
+        const char* sOrganizer;
+        bool bNotificar;
+        const char* sCaption;
+    };
+    const Case cases[] = {
+        {"Quarterly planning with the whole sales team", "1", true, "Quarterly planning with the wh..."},
+        {"Lunch", "0", false, "Lunch..."},
+        {"Reunião de orçamento e previsões do trimestre", "1", true, "Reunião de orçamento e previsõ..."},
+    };
+    for (const Case& c : cases)
+    {
+        Icontify& item = Item(c.sName, c.sOrganizer);
+        item.bNotificar = c.bNotificar;
+        Choose(item.GetTag(), MenuCommand::None);
+        const PopupMenu& menu = M.Tray.Menus.back();
+        ASSERT_EQ(menu.size(), 6u);
+        EXPECT_EQ(menu[0].sText, c.sCaption);
+        EXPECT_EQ(menu[1].sText, "When: 10:00 - 10:30");
+        EXPECT_TRUE(menu[2].sText.empty()); // a separator
+        EXPECT_EQ(menu[3].sText, "Open Zimbra");
+        EXPECT_EQ(menu[4].sText, "Delete");
+        EXPECT_EQ(menu[4].bEnabled, std::string(c.sOrganizer) == "1");
+        EXPECT_EQ(menu[5].sText, "Notify this appointment");
+        EXPECT_EQ(menu[5].bChecked, c.bNotificar);
+    }
+    const size_t nMenus = M.Tray.Menus.size();
+    Form.OnItemTrayEvent(99, {TrayEventKind::MouseUp, 2}); // an empty slot
+    Form.OnItemTrayEvent(1, {TrayEventKind::BalloonClick});
+    EXPECT_EQ(M.Tray.Menus.size(), nMenus + 1);
+}
+
+TEST_F(Calendar, SwitchingNotificationOffRemovesTheIconAtOnce)
+{
+    Icontify& item = Item("Review");
+    item.bPendienteDeMostrar = true;
+    Choose(item.GetTag(), MenuCommand::mnuCalNotificar);
+    EXPECT_FALSE(item.bNotificar);
+    EXPECT_FALSE(item.bTieneIcono);
+    EXPECT_EQ(M.ItemIcons.nAlive, 0);
+    Choose(item.GetTag(), MenuCommand::mnuCalNotificar);
+    EXPECT_TRUE(item.bNotificar);
+    EXPECT_FALSE(item.bPendienteDeMostrar); // the next check may show it again
+}
+
+TEST_F(Calendar, DeletingSendsTheCancellationAndLetsTheItemGoOnlyWhenTheServerConfirms)
+{
+    struct Case
+    {
+        const char* sRecur;
+        int nAnswer;
+        std::string sReply;
+        bool bGone;
+        const char* sMessage; // empty: none
+    };
+    const Case cases[] = {
+        {"", nYes, CancelAnswer("<CancelAppointmentResponse xmlns=\"urn:zimbraMail\"/>"), true, ""},
+        {"1", nYes, CancelAnswer("<CancelAppointmentResponse xmlns=\"urn:zimbraMail\"/>"), true, ""},
+        {"", nNo, "", false, ""},
+        {"", nYes, CancelAnswer(test::Fault("mail.MUST_BE_ORGANIZER", "must be organizer of calendar item")), false,
+         "must be organizer of calendar item"},
+        {"", nYes, CancelAnswer(""), false, "The server did not confirm the deletion; the appointment stays."},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.sRecur) + " " + c.sReply);
+        Icontify& item = Item("Review", "1", c.sRecur);
+        const int nTag = item.GetTag();
+        M.Dialogs.Shown.clear();
+        M.Soap.Requests.clear();
+        M.Dialogs.nAnswer = c.nAnswer;
+        if (!c.sReply.empty())
+            AnswerWith(c.sReply, !Form.Session.bServerProbed);
+        Choose(nTag, MenuCommand::mnuCalEliminar);
+        ASSERT_FALSE(M.Dialogs.Shown.empty());
+        EXPECT_EQ(M.Dialogs.Shown[0].sText, "Delete this appointment from the Zimbra Calendar ?");
+        EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 36 | nMbTopMost);
+        EXPECT_EQ(Form.Items.CalItem(nTag) == nullptr, c.bGone) << c.sMessage;
+        ASSERT_EQ(M.Dialogs.Shown.size(), *c.sMessage ? 2u : 1u) << M.Dialogs.Shown.back().sText;
+        if (*c.sMessage)
+            EXPECT_EQ(M.Dialogs.Shown[1].sText, c.sMessage);
+        if (c.nAnswer == nNo)
+        {
+            EXPECT_TRUE(M.Soap.Requests.empty());
+            continue;
+        }
+        const std::string sInstance = *c.sRecur ? "    <inst d=\"20240304T123000Z\"/>\r\n" : "";
+        EXPECT_EQ(Posted(), std::vector<std::string>{SessionEnvelope(
+                                {"0_ab", "session", "1842", "7", ""}, false,
+                                "  <BatchRequest xmlns=\"urn:zimbra\" onerror=\"continue\">\r\n"
+                                "   <CancelAppointmentRequest xmlns=\"urn:zimbraMail\" id=\"301-300\" comp=\"0\">\r\n" +
+                                    sInstance + "   </CancelAppointmentRequest>\r\n  </BatchRequest>")});
+        if (c.bGone)
+            EXPECT_EQ(M.ItemIcons.Log.back().nCommand, ShellCommand::Delete);
+    }
+}
+
+TEST_F(Calendar, NothingIsDeletedThatIsGoneOrBusyOrWithoutASession)
+{
+    M.Dialogs.nAnswer = nYes;
+    // The item let go while its menu is open (a check's prune): no question, no request.
+    Icontify& first = Item("Review");
+    M.Tray.OnMenu = [&] { Form.ReleaseCalItem(first.GetTag()); };
+    Choose(first.GetTag(), MenuCommand::mnuCalEliminar);
+    M.Tray.OnMenu = nullptr;
+    EXPECT_TRUE(M.Dialogs.Shown.empty());
+
+    // Let go while the question is open.
+    const int nSecond = Item("Review").GetTag();
+    M.Dialogs.OnShow = [&] { Form.ReleaseCalItem(nSecond); };
+    Choose(nSecond, MenuCommand::mnuCalEliminar);
+    M.Dialogs.OnShow = nullptr;
+    EXPECT_TRUE(M.Soap.Requests.empty());
+
+    // No session: the message, nothing sent; and a second deletion asked for meanwhile is refused, not faked.
+    Form.Session.sSessionId.clear();
+    const int nThird = Item("Review").GetTag(), nFourth = Item("Other").GetTag();
+    M.Dialogs.Shown.clear();
+    M.Dialogs.OnShow = [&] {
+        if (M.Dialogs.Shown.size() == 2) // the first one's "Sesión expirada" is up
+            Choose(nFourth, MenuCommand::mnuCalEliminar);
+    };
+    Choose(nThird, MenuCommand::mnuCalEliminar);
+    M.Dialogs.OnShow = nullptr;
+    ASSERT_EQ(M.Dialogs.Shown.size(), 4u);
+    EXPECT_EQ(M.Dialogs.Shown[1].sText, "Sesión expirada");
+    EXPECT_EQ(M.Dialogs.Shown[1].nStyle, 48 | nMbTopMost);
+    EXPECT_EQ(M.Dialogs.Shown[3].sText, "Another appointment is being deleted. Try again when it is done.");
+    EXPECT_NE(Form.Items.CalItem(nThird), nullptr);
+    EXPECT_NE(Form.Items.CalItem(nFourth), nullptr);
+    EXPECT_TRUE(M.Soap.Requests.empty());
+}
+
+} // namespace
+} // namespace qv
