@@ -261,6 +261,8 @@ def cancel_appointment(call, request):
         raise SoapFault("mail.INVITE_OUT_OF_DATE", detail=given)
     if str(appt["folder"]) == "3":
         raise SoapFault("service.INVALID_REQUEST", detail="cannot cancel a calendar item under trash")
+    if not appt["is_org"]:
+        raise SoapFault("mail.MUST_BE_ORGANIZER", detail=given)
     inst = child(request, "inst")
     if inst is None:
         mbox.delete([appt["id"]])

@@ -75,6 +75,7 @@ REASONS = {
     "service.FAILURE": "system failure: {}",
     "mail.NO_SUCH_CALITEM": "no such appointment or task: {}",
     "mail.INVITE_OUT_OF_DATE": "invite out of date: {}",
+    "mail.MUST_BE_ORGANIZER": "must be organizer of calendar item to perform this operation: {}",
     "mail.NO_SUCH_UPLOAD": "upload not found: {}",
     "mail.MESSAGE_TOO_BIG": "Message of size {} exceeded allowed size",
 }

@@ -2,6 +2,7 @@
 #include <chrono>
 
 #include "ServerFixture.h"
+#include "session/Cancellation.h"
 #include "session/Envelope.h"
 
 namespace qv
@@ -91,6 +92,83 @@ TEST_F(Calendar, RemindersComeAtTheirCheckAndItemsGoWhenEndedOrDeleted)
     ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
     EXPECT_TRUE(ItemNames().empty());
     EXPECT_EQ(ItemIcons.nAlive, 0);
+}
+
+class Cancelling : public Calendar
+{
+protected:
+    int nAnswer = 6; // Yes
+    std::vector<std::string> Shown;
+    Cancellation Cancel{Session, Reader, Items, [this](const std::string&, int) { return nAnswer; },
+                        [this](const std::string& sText, int) {
+                            Shown.push_back(sText);
+                            return 1;
+                        }};
+    int TagOf(const std::string& sName)
+    {
+        int nTag = -1;
+        Items.ForEachApptItem([&](IApptItem& item) {
+            if (item.name == sName)
+                nTag = item.GetTag();
+        });
+        return nTag;
+    }
+    std::vector<std::string> CancelRequests(const FakeServer& server)
+    {
+        std::vector<std::string> bodies;
+        for (const auto& request : server.Requests())
+            if (Has(request.sBody, "CancelAppointmentRequest"))
+                bodies.push_back(request.sBody);
+        return bodies;
+    }
+};
+
+TEST_F(Cancelling, TheServerCancelsWhatTheUserOrganisesAndNothingElse)
+{
+    FakeServer server("cancellation");
+    SignIn(server);
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    ASSERT_EQ(ItemNames(), (std::vector<std::string>{"Team review", "Planning", "Stand-up"}));
+
+    nAnswer = 7; // No
+    EXPECT_FALSE(Cancel.CalApptCancelado(TagOf("Team review")));
+    EXPECT_TRUE(CancelRequests(server).empty());
+
+    nAnswer = 6;
+    IApptItem& review = *Items.ApptItemAt(TagOf("Team review"));
+    const std::string sExpected = SessionEnvelope(
+        {Session.sAuthToken, "session", Session.sSessionId, Session.sNotifySeq, Session.sChangeToken}, false,
+        CancelRequestBody(review.invId, ""));
+    ASSERT_TRUE(Cancel.CalApptCancelado(review.GetTag())) << (Shown.empty() ? "" : Shown.back());
+    EXPECT_EQ(CancelRequests(server).back(), sExpected);
+
+    // Someone else's meeting: the server refuses, the user reads why, and the item stays.
+    EXPECT_FALSE(Cancel.CalApptCancelado(TagOf("Planning")));
+    ASSERT_FALSE(Shown.empty());
+    EXPECT_TRUE(Has(Shown.back(), "must be organizer")) << Shown.back();
+    EXPECT_NE(TagOf("Planning"), -1);
+
+    // One instance of the series, named as the server named it: the other days stay.
+    const std::string sRidZ = Items.ApptItemAt(TagOf("Stand-up"))->ridZ;
+    ASSERT_FALSE(sRidZ.empty());
+    const int nStandUp = TagOf("Stand-up");
+    ASSERT_TRUE(Cancel.CalApptCancelado(nStandUp));
+    EXPECT_TRUE(Has(CancelRequests(server).back(), "    <inst d=\"" + sRidZ + "\"/>\r\n"));
+    Items.DiscardApptItem(nStandUp); // as the menu's caller does on success
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    EXPECT_EQ(TagOf("Stand-up"), -1); // today's is gone on the server; tomorrow's is not due yet
+}
+
+TEST_F(Cancelling, ALostSessionIsToldAndNothingIsSent)
+{
+    FakeServer server("cancellation");
+    SignIn(server);
+    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    Session.EndSession(); // what a fault about the session leaves
+    EXPECT_FALSE(Cancel.CalApptCancelado(TagOf("Team review")));
+    EXPECT_EQ(Shown, std::vector<std::string>{"Sesión expirada"});
+    EXPECT_TRUE(CancelRequests(server).empty());
+    EXPECT_NE(TagOf("Team review"), -1);
 }
 
 } // namespace
