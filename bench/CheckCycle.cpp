@@ -74,8 +74,9 @@ void OneBigAnswer()
     const auto tStart = Clock::now();
     const bool bRead = form.Reader.ProcessResponse(sAnswer);
     const double dMs = std::chrono::duration<double, std::milli>(Clock::now() - tStart).count();
-    std::printf("big answer: %.1f MB, read %s in %.0f ms; %d unread announced; peak memory %.1f MB\n",
-                static_cast<double>(sAnswer.size()) / (1 << 20), bRead ? "fully" : "NOT", dMs, form.Reader.nSinLeer,
+    std::printf("big answer: %.1f MB, read %s in %.0f ms; %lld unread announced; peak memory %.1f MB\n",
+                static_cast<double>(sAnswer.size()) / (1 << 20), bRead ? "fully" : "NOT", dMs,
+                static_cast<long long>(form.Reader.nSinLeer),
                 PeakKilobytes() / 1024.0);
 }
 

@@ -28,7 +28,7 @@ struct TrayEvent
 {
     TrayEventKind nKind = TrayEventKind::None;
     int nButton = 0;          // 1 left, 2 right, 4 middle
-    std::string sCommandLine; // codes 1 and 2, UTF-8
+    std::string sCommandLine{}; // codes 1 and 2, UTF-8
     const void* pData = nullptr;
     uint32_t cbData = 0; // code 3: passed on unchanged
 };

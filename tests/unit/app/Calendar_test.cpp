@@ -140,7 +140,9 @@ TEST_F(Calendar, DeletingSendsTheCancellationAndLetsTheItemGoOnlyWhenTheServerCo
         EXPECT_EQ(Form.Items.CalItem(nTag) == nullptr, c.bGone) << c.sMessage;
         ASSERT_EQ(M.Dialogs.Shown.size(), *c.sMessage ? 2u : 1u) << M.Dialogs.Shown.back().sText;
         if (*c.sMessage)
+        {
             EXPECT_EQ(M.Dialogs.Shown[1].sText, c.sMessage);
+        }
         if (c.nAnswer == nNo)
         {
             EXPECT_TRUE(M.Soap.Requests.empty());
@@ -153,7 +155,9 @@ TEST_F(Calendar, DeletingSendsTheCancellationAndLetsTheItemGoOnlyWhenTheServerCo
                                 "   <CancelAppointmentRequest xmlns=\"urn:zimbraMail\" id=\"301-300\" comp=\"0\">\r\n" +
                                     sInstance + "   </CancelAppointmentRequest>\r\n  </BatchRequest>")});
         if (c.bGone)
+        {
             EXPECT_EQ(M.ItemIcons.Log.back().nCommand, ShellCommand::Delete);
+        }
     }
 }
 
