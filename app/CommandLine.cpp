@@ -12,12 +12,17 @@ HandOffRequest PrepareHandOff(const std::string& sArguments)
         return request;
     std::string sText = ReplaceAll(sArguments, "mailto:", "");
     sText = ReplaceAll(sText, "?", "&");
-    const bool bPath = sArguments.find('\\') != std::string::npos;
+    // A link is a link whatever it holds: "mailto:\\host\share" taken for a path would make the program open a
+    // network share (and hand it the user's credentials), "mailto:C:\secret.docx" upload a local file.
+    const size_t nFirst = sArguments.find_first_not_of(" \t\"");
+    const std::string_view sFirst = std::string_view(sArguments).substr(nFirst == std::string::npos ? 0 : nFirst);
+    const bool bLink = AsciiLower(sFirst.substr(0, 7)) == "mailto:";
+    const bool bPath = !bLink && sArguments.find('\\') != std::string::npos;
     if (!bPath)
         sText = ReplaceAll(sText, "\"", ""); // quotes delimit file names only
-    request.nCode = bPath                                     ? HandOffCode::UploadFiles
-                    : ContainsNoCase(sArguments, "/settings") ? HandOffCode::ShowSettings
-                                                              : HandOffCode::OpenWebmail;
+    request.nCode = bPath                                                ? HandOffCode::UploadFiles
+                    : !bLink && ContainsNoCase(sArguments, "/settings") ? HandOffCode::ShowSettings
+                                                                         : HandOffCode::OpenWebmail;
     request.bHasText = true;
     request.sText = std::move(sText);
     return request;

@@ -22,6 +22,11 @@ TEST(PrepareHandOff, ChoosesTheCodeAndPreparesTheText)
         {"/settings C:\\x.txt", HandOffCode::UploadFiles, "/settings C:\\x.txt"},
         {"\"mailto:a@b.c\"", HandOffCode::OpenWebmail, "a@b.c"},
         {"MAILTO:a@b.c", HandOffCode::OpenWebmail, "MAILTO:a@b.c"}, // only the exact lower-case scheme goes
+        // A link is never a path, nor the settings, whatever it holds.
+        {"mailto:\\\\evil.example\\share\\x", HandOffCode::OpenWebmail, "\\\\evil.example\\share\\x"},
+        {"\"Mailto:C:\\Users\\a\\secret.docx\"", HandOffCode::OpenWebmail, "Mailto:C:\\Users\\a\\secret.docx"},
+        {"mailto:a@b.c?body=/settings", HandOffCode::OpenWebmail, "a@b.c&body=/settings"},
+        {"\"\"", HandOffCode::OpenWebmail, ""}, // nothing but quotes
     };
     for (const Case& c : cases)
     {
