@@ -12,6 +12,8 @@ class IClock
 public:
     virtual ~IClock() = default;
     virtual int64_t NowUtcMs() = 0; // milliseconds since 1970-01-01 UTC
+    // Milliseconds since some start, never set back: for intervals, which a corrected wall clock must not stretch.
+    virtual int64_t MonotonicMs() = 0;
     // Local time minus UTC at that instant, in minutes (east positive), by the rules in force then: a time after
     // a daylight-saving change is shown with the offset of its own day, not today's.
     virtual int32_t LocalOffsetMinutesAt(int64_t nUtcMs) = 0;

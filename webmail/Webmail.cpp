@@ -46,7 +46,7 @@ bool Webmail::AbreZimbra(const WebmailAccount& account, const std::string& sTo)
 {
     if (account.sAuthToken.empty())
         return false;
-    const int64_t nNow = Clock.NowUtcMs();
+    const int64_t nNow = Clock.MonotonicMs(); // a clock set back must not block every opening until it catches up
     if (dUltimaApertura && (nNow - *dUltimaApertura) / 1000 < nDoubleOpenMs / 1000)
         return true; // a double click's second opening
     const std::string sAddress = WebmailAddress(account, sTo);

@@ -33,7 +33,7 @@ public:
     // False when not logged in: the settings are what the user needs then.
     [[nodiscard]] bool AbreZimbra(const WebmailAccount& account, const std::string& sTo);
 
-    std::optional<int64_t> dUltimaApertura; // UTC milliseconds of the last opening
+    std::optional<int64_t> dUltimaApertura; // the monotonic clock at the last opening
 
 private:
     IShell& Shell;

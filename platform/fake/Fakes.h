@@ -92,7 +92,9 @@ public:
     int64_t nNowUtcMs = 1767225600000; // 2026-01-01 00:00 UTC
     int32_t nOffsetMinutes = 0;        // before the first change
     std::vector<std::pair<int64_t, int32_t>> Changes; // (UTC instant, offset from then on), in order
+    int64_t nTickMs = 0;
     int64_t NowUtcMs() override { return nNowUtcMs; }
+    int64_t MonotonicMs() override { return nTickMs; }
     int32_t LocalOffsetMinutesAt(int64_t nUtcMs) override
     {
         int32_t nOffset = nOffsetMinutes;
@@ -101,7 +103,11 @@ public:
                 nOffset = nThen;
         return nOffset;
     }
-    void Advance(int64_t nMs) { nNowUtcMs += nMs; }
+    void Advance(int64_t nMs)
+    {
+        nNowUtcMs += nMs;
+        nTickMs += nMs;
+    }
 };
 
 class FakeLocale final : public ILocale

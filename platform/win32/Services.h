@@ -23,6 +23,7 @@ class Win32Clock final : public IClock
 {
 public:
     int64_t NowUtcMs() override;
+    int64_t MonotonicMs() override { return static_cast<int64_t>(::GetTickCount64()); }
     int32_t LocalOffsetMinutesAt(int64_t nUtcMs) override;
 };
 

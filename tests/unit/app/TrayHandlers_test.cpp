@@ -47,6 +47,10 @@ TEST_F(TrayHandlers, BalloonClickOpensTheWebMailOnceWithinThreeSeconds)
     M.Clock.Advance(1);
     Form.OnTrayEvent({TrayEventKind::DblClick, 1});
     EXPECT_EQ(M.Shell.Opened.size(), 2u);
+    M.Clock.Advance(3000);
+    M.Clock.nNowUtcMs -= 3600000; // the user sets the clock an hour back: intervals are not measured by it
+    Form.OnTrayEvent({TrayEventKind::BalloonClick});
+    EXPECT_EQ(M.Shell.Opened.size(), 3u);
 }
 
 TEST_F(TrayHandlers, NotLoggedInTheWebMailRequestShowsTheSettings)
