@@ -95,6 +95,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 
     {
         frmMain form(platform);
+        // A first copy started with a link (or the settings, or files) takes it up after its first good check.
+        if (const HandOffRequest start = PrepareHandOff(ArgumentsOf(win32::Utf8(::GetCommandLineW())));
+            start.bHasText)
+            form.StartRequest = start;
         window.Bind(&form, &form, &form.Settings.Controls);
         tray.Bind(&form);
         form.Dispatch([&] { form.Form_Load(); });

@@ -1,9 +1,11 @@
 #include "app/frmMain.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "platform/InterfaceTexts.h"
 #include "platform/Product.h"
+#include "platform/Text.h"
 #include "presentation/TrayMenu.h"
 #include "session/SessionRules.h"
 #include "settings/Registry2.h"
@@ -26,6 +28,7 @@ frmMain::frmMain(Platform& platform)
     , P(platform)
 {
     Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };
+    Cycle.fnChecked = [this] { ActOnStartRequest(); };
     Reader.fnPreferencesRead = [this] {
         Settings.Controls.lblMailPollInterval = std::to_string(Reader.nMailPollingInterval);
         P.View.RefreshControls();
@@ -52,6 +55,20 @@ void frmMain::Form_Load()
     {
         ShowSettingsWindow();
     }
+}
+
+void frmMain::ActOnStartRequest()
+{
+    if (!StartRequest)
+        return;
+    const HandOffRequest request = *std::exchange(StartRequest, std::nullopt);
+    // The same as the request a second copy would have handed over.
+    TrayEvent event;
+    event.nKind = request.nCode == HandOffCode::ShowSettings  ? TrayEventKind::SettingsShowRequest
+                  : request.nCode == HandOffCode::UploadFiles ? TrayEventKind::UploadFile
+                                                              : TrayEventKind::AbreZimbra;
+    event.sCommandLine = Trim(request.sText);
+    OnTrayEvent(event);
 }
 
 void frmMain::RequestUnload()

@@ -2,8 +2,10 @@
 // entry from the platform (a message, a timer tick, a menu command) runs inside Dispatch.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "platform/Platform.h"
 #include "presentation/ApptItems.h"
 #include "presentation/CNotify.h"
@@ -85,6 +87,7 @@ public:
     void mnuPopAbout_Click();
     // The calendar menu of the item at that position, and what its entries do.
     void OpenCalendarMenu(int nTag);
+    void ActOnStartRequest();
     void CancelAppointment();
     void mnuCalNotificar_Click();
 
@@ -105,6 +108,8 @@ public:
     AnswerReader Reader;
     CheckCycle Cycle;
     Cancellation Cancel;
+    // What the program was started with: a link or the settings, taken up once a check has succeeded.
+    std::optional<HandOffRequest> StartRequest;
     Webmail Web;
 
 private:

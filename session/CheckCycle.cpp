@@ -94,6 +94,8 @@ bool CheckCycle::Comprobar(bool bPorTimer)
     SetBusy(true);
     System.TrimWorkingSet();
     bBusy = false;
+    if (bResult && fnChecked)
+        fnChecked();
     return bResult;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Clock.h"
@@ -30,6 +31,7 @@ public:
     void Stop();
 
     bool bCheckTimerActive = false;
+    std::function<void()> fnChecked; // after every check that succeeded
 
 private:
     ServerSession& Session;

@@ -179,7 +179,7 @@ class TrayTestCase(E2ECase):
 
     # -- helpers
 
-    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=()):
+    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=(), args=()):
         """Writes a scenario with unread messages in the Inbox (and the appointments given) and a short polling
         interval, starts the fake server and Quorvel.exe signed in to it; returns when the tray window exists."""
         scenario = {
@@ -203,7 +203,7 @@ class TrayTestCase(E2ECase):
         ])
         self.clock = RequestTimes(self.env)
         self.addCleanup(self.clock.stop)
-        self.process = self.env.spawn(self.exe, log_name="quorvel", debug=debug)
+        self.process = self.env.spawn(self.exe, *args, log_name="quorvel", debug=debug)
         self.wait_probe("tray window appeared", "wait", *TRAY_WINDOW)
 
     def wait_probe(self, what, command, *args, bound=BOUND):
@@ -404,6 +404,27 @@ class TrayTest(TrayTestCase):
         self.assertTrue((answer.getheader("Location") or "").endswith("/zimbra/mail"), answer.getheader("Location"))
 
         self.assert_running("after opening the web mail")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_first_copy_started_with_a_link_opens_it_once_signed_in(self):
+        record = self.env.artifacts / "browser.txt"
+        record.unlink(missing_ok=True)
+        browser = self.env.install(wineenv.find_helper("qvbrowser.exe"), folder="StandInBrowser")
+        self.env.reg_import([(key, "", "REG_SZ", f'"{browser}" "{wineenv.windows_path(record)}" "%1"')
+                             for key in BROWSER_KEYS])
+        self.start_with_mail(args=("mailto:someone@example.org?subject=Hi",))
+        lines, seconds = wineenv.wait_for(
+            lambda: record.is_file() and record.read_text(encoding="utf-8").splitlines(), BOUND)
+        self.assertTrue(lines, f"no address opened within {BOUND:.0f} s{self.program_log_tail()}")
+        self.record("start until the link was opened", seconds)
+        base = f"http://127.0.0.1:{self.port}"
+        self.assertRegex(lines[0], re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"[0-9a-f_]+" +
+                         re.escape(f"&redirectURL={base}/zimbra/mail%3Fview=compose%26to=someone@example.org"
+                                   "%26subject=Hi"))
+        checks = sum(1 for r in self.env.server_requests() if is_check(r))
+        self.clock.wait(lambda requests: sum(1 for r in requests.values() if is_check(r)) >= checks + 2, BOUND)
+        self.assertEqual(len(record.read_text(encoding="utf-8").splitlines()), 1, "opened more than once")
         self.exit_quorvel()
 
     @screenshot_on_failure

@@ -33,6 +33,26 @@ TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
     EXPECT_EQ(Form.Settings.Controls.lblMailPollInterval, "300");
 }
 
+TEST_F(Startup, ALinkTheProgramWasStartedWithOpensOnceTheFirstCheckSucceeds)
+{
+    Form.StartRequest = PrepareHandOff("mailto:bob@example.com?subject=Hi");
+    Store("ZimbraHost", "mail.example.com"); // no password yet: nothing to open with
+    Store("Username", "alice");
+    Form.Form_Load();
+    EXPECT_TRUE(M.Shell.Opened.empty());
+
+    AnswerWith(LoginAnswer("5m"));
+    Form.txtPassword_Change("secret");
+    Form.cmdAceptar_Click(Control::cmdAceptar); // the user completes the settings: the check logs in
+    ASSERT_EQ(M.Shell.Opened.size(), 1u);
+    EXPECT_NE(M.Shell.Opened[0].find("view=compose%26to=bob@example.com%26subject=Hi"), std::string::npos)
+        << M.Shell.Opened[0];
+    AnswerWith(CheckAnswer("1842"), false);
+    M.Clock.Advance(5000);
+    (void)Form.Cycle.Comprobar();
+    EXPECT_EQ(M.Shell.Opened.size(), 1u); // taken up once
+}
+
 TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
 {
     StoreAccount();
