@@ -79,6 +79,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::Win32System system;
     win32::PendingIntegration integration;
     win32::Win32Shell shell;
+    win32::Win32WindowTree windows;
     shell.hMain = window.Handle();
     Platform platform{.Registry = registry,
                       .Soap = soap,
@@ -91,7 +92,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                       .Integration = integration,
                       .System = system,
                       .Shell = shell,
-                      .ItemIcons = tray};
+                      .ItemIcons = tray,
+                      .Windows = windows};
 
     {
         frmMain form(platform);

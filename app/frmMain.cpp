@@ -24,7 +24,7 @@ frmMain::frmMain(Platform& platform)
             Settings.sPassword)
     , Cancel(Session, Reader, Items, [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); },
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
-    , Web(platform.Shell, platform.Clock)
+    , Web(platform.Shell, platform.Clock, platform.Windows, platform.Timers)
     , P(platform)
 {
     Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };
@@ -286,6 +286,11 @@ void frmMain::OnTimer(TimerId nId)
 {
     if (nId == TimerId::Check)
         Dispatch([&] { Cycle.CheckTimerProc(); });
+    else if (nId == TimerId::Browser)
+        Dispatch([&] {
+            Web.BrowserForegroundTimer(
+                P.Registry.Read(RegRoot::CurrentUser, "Software\\Classes\\http\\shell\\open\\command", "").sText);
+        });
 }
 
 WebmailAccount frmMain::Account() const

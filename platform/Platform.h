@@ -11,6 +11,7 @@
 #include "platform/SoapTransport.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
+#include "platform/WindowTree.h"
 
 namespace qv
 {
@@ -29,6 +30,7 @@ struct Platform
     ISystem& System;
     IShell& Shell;
     IItemIcons& ItemIcons;
+    IWindowTree& Windows;
 };
 
 } // namespace qv

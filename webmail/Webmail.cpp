@@ -1,6 +1,7 @@
 #include "webmail/Webmail.h"
 
 #include "platform/Text.h"
+#include "webmail/BrowserWindows.h"
 
 namespace qv
 {
@@ -51,8 +52,22 @@ bool Webmail::AbreZimbra(const WebmailAccount& account, const std::string& sTo)
         return true; // a double click's second opening
     const std::string sAddress = WebmailAddress(account, sTo);
     dUltimaApertura = nNow;
+    const WindowId nOpen = FindWebmailWindow(Windows);
+    if (nOpen != 0 && !ContainsNoCase(sAddress, "compose"))
+    {
+        Windows.Activate(nOpen);
+        return true;
+    }
     Shell.OpenUrl(sAddress);
+    Timers.Start(TimerId::Browser, nBrowserForegroundMs);
     return true;
+}
+
+void Webmail::BrowserForegroundTimer(const std::string& sOpenCommand)
+{
+    Timers.Stop(TimerId::Browser);
+    if (const WindowId nBrowser = FindBrowserWindow(Windows, DefaultBrowserClasses(sOpenCommand)))
+        Windows.Activate(nBrowser);
 }
 
 } // namespace qv

@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Shell.h"
+#include "platform/WindowTree.h"
 
 namespace qv
 {
@@ -28,16 +29,25 @@ std::string WebmailAddress(const WebmailAccount& account, const std::string& sTo
 class Webmail
 {
 public:
-    Webmail(IShell& shell, IClock& clock) : Shell(shell), Clock(clock) {}
+    Webmail(IShell& shell, IClock& clock, IWindowTree& windows, ITimers& timers)
+        : Shell(shell), Clock(clock), Windows(windows), Timers(timers)
+    {
+    }
 
-    // False when not logged in: the settings are what the user needs then.
+    // False when not logged in: the settings are what the user needs then. A plain opening brings an open
+    // web-mail window forward; anything else opens the address and, half a second later, the browser forward.
     [[nodiscard]] bool AbreZimbra(const WebmailAccount& account, const std::string& sTo);
+    // sOpenCommand: the default browser's open command, as the user's settings name it.
+    void BrowserForegroundTimer(const std::string& sOpenCommand);
+    static constexpr int64_t nBrowserForegroundMs = 500;
 
     std::optional<int64_t> dUltimaApertura; // the monotonic clock at the last opening
 
 private:
     IShell& Shell;
     IClock& Clock;
+    IWindowTree& Windows;
+    ITimers& Timers;
 };
 
 } // namespace qv

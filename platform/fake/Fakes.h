@@ -301,6 +301,40 @@ private:
     };
 };
 
+// A desktop of windows written by the test: classes, titles, children and the order of the top-level ones.
+class FakeWindowTree final : public IWindowTree
+{
+public:
+    struct Window
+    {
+        std::string sClass, sTitle;
+        std::vector<WindowId> Kids;
+    };
+    std::map<WindowId, Window> All;
+    std::vector<WindowId> Top; // in the system's order
+    std::vector<WindowId> Activated;
+
+    WindowId Add(const std::string& sClass, const std::string& sTitle, WindowId nParent = 0)
+    {
+        const WindowId nId = All.size() + 1;
+        All[nId] = {sClass, sTitle, {}};
+        (nParent ? All[nParent].Kids : Top).push_back(nId);
+        return nId;
+    }
+    std::vector<WindowId> TopLevel(const std::string& sClass) override
+    {
+        std::vector<WindowId> found;
+        for (const WindowId nId : Top)
+            if (All[nId].sClass == sClass)
+                found.push_back(nId);
+        return found;
+    }
+    std::vector<WindowId> Children(WindowId nWindow) override { return All[nWindow].Kids; }
+    std::string Title(WindowId nWindow) override { return All[nWindow].sTitle; }
+    std::string ClassName(WindowId nWindow) override { return All[nWindow].sClass; }
+    void Activate(WindowId nWindow) override { Activated.push_back(nWindow); }
+};
+
 // One of each, bundled the way WinMain bundles the real ones.
 struct FakeMachine
 {
@@ -316,6 +350,7 @@ struct FakeMachine
     FakeSystem System;
     FakeShell Shell;
     FakeItemIcons ItemIcons;
+    FakeWindowTree Windows;
     Platform Bundle{.Registry = Registry,
                     .Soap = Soap,
                     .Dialogs = Dialogs,
@@ -327,7 +362,8 @@ struct FakeMachine
                     .Integration = Integration,
                     .System = System,
                     .Shell = Shell,
-                    .ItemIcons = ItemIcons};
+                    .ItemIcons = ItemIcons,
+                    .Windows = Windows};
 };
 
 } // namespace qv::fake

@@ -344,6 +344,8 @@ LRESULT MainWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (pTimers && (wParam == Win32Timers::nCheckTimerId || wParam == Win32Timers::nFallbackTimerId))
             pTimers->OnTimer(TimerId::Check);
+        else if (pTimers && wParam == Win32Timers::nBrowserTimerId)
+            pTimers->OnTimer(TimerId::Browser);
         return 0;
     case WM_ACTIVATE:
         if (pEvents && LOWORD(wParam) != WA_INACTIVE)

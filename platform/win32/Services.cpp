@@ -103,8 +103,13 @@ std::string Win32Locale::DecimalSeparator()
 
 void Win32Timers::Start(TimerId nId, int64_t nMilliseconds)
 {
-    if (nId != TimerId::Check || !hWnd)
+    if (!hWnd)
         return;
+    if (nId == TimerId::Browser)
+    {
+        (void)::SetTimer(hWnd, nBrowserTimerId, static_cast<UINT>(nMilliseconds), nullptr);
+        return;
+    }
     const UINT nElapse = static_cast<UINT>(std::min<int64_t>(nMilliseconds, USER_TIMER_MAXIMUM));
     // Setting the same identifier again replaces the pending timer. With a window, SetTimer's answer only says
     // whether it worked, so the id kept for KillTimer is the one passed. A refused timer is retried a bounded
@@ -118,6 +123,8 @@ void Win32Timers::Start(TimerId nId, int64_t nMilliseconds)
 
 void Win32Timers::Stop(TimerId nId)
 {
+    if (nId == TimerId::Browser && hWnd)
+        ::KillTimer(hWnd, nBrowserTimerId);
     if (nId != TimerId::Check || !hWnd || nCheckTimer == 0)
         return;
     ::KillTimer(hWnd, nCheckTimer);
@@ -167,6 +174,78 @@ void Win32Shell::ActivateMainWindow()
     ::SetForegroundWindow(hMain);
     ::SetWindowPos(hMain, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     ::SetWindowPos(hMain, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+namespace
+{
+
+HWND WindowOf(WindowId nWindow)
+{
+    return reinterpret_cast<HWND>(nWindow);
+}
+
+constexpr size_t nMaxWindows = 10000; // a window list that keeps changing must not keep a walk going for ever
+
+} // namespace
+
+std::vector<WindowId> Win32WindowTree::TopLevel(const std::string& sClass)
+{
+    const std::wstring sWideClass = Utf16(sClass);
+    std::vector<WindowId> found;
+    HWND hAfter = nullptr;
+    while (found.size() < nMaxWindows)
+    {
+        hAfter = ::FindWindowExW(nullptr, hAfter, sWideClass.c_str(), nullptr);
+        if (!hAfter)
+            break;
+        found.push_back(reinterpret_cast<WindowId>(hAfter));
+    }
+    return found;
+}
+
+std::vector<WindowId> Win32WindowTree::Children(WindowId nWindow)
+{
+    std::vector<WindowId> found;
+    for (HWND hChild = ::GetWindow(WindowOf(nWindow), GW_CHILD); hChild && found.size() < nMaxWindows;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        found.push_back(reinterpret_cast<WindowId>(hChild));
+    return found;
+}
+
+std::string Win32WindowTree::Title(WindowId nWindow)
+{
+    wchar_t sTitle[1024] = {};
+    ::GetWindowTextW(WindowOf(nWindow), sTitle, 1024);
+    return Utf8(sTitle);
+}
+
+std::string Win32WindowTree::ClassName(WindowId nWindow)
+{
+    wchar_t sClass[256] = {};
+    ::GetClassNameW(WindowOf(nWindow), sClass, 256);
+    return Utf8(sClass);
+}
+
+void Win32WindowTree::Activate(WindowId nWindow)
+{
+    // Windows lets only the foreground program choose the next one: joined to the input of the foreground's
+    // thread and the target's for these steps, this program may. Always undone.
+    HWND hTarget = WindowOf(nWindow);
+    const DWORD nOwn = ::GetCurrentThreadId();
+    const DWORD nForeground = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+    const DWORD nTarget = ::GetWindowThreadProcessId(hTarget, nullptr);
+    const bool bForeground = nForeground != 0 && nForeground != nOwn && ::AttachThreadInput(nOwn, nForeground, TRUE);
+    const bool bTarget = nTarget != 0 && nTarget != nOwn && ::AttachThreadInput(nOwn, nTarget, TRUE);
+    if (!::SetForegroundWindow(hTarget))
+        ::PostMessageW(hTarget, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ::SetWindowPos(hTarget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    if (::IsIconic(hTarget))
+        ::ShowWindow(hTarget, SW_RESTORE);
+    ::SetActiveWindow(hTarget);
+    if (bTarget)
+        ::AttachThreadInput(nOwn, nTarget, FALSE);
+    if (bForeground)
+        ::AttachThreadInput(nOwn, nForeground, FALSE);
 }
 
 } // namespace qv::win32

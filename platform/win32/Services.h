@@ -8,6 +8,7 @@
 #include "platform/Integration.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
+#include "platform/WindowTree.h"
 
 namespace qv::win32
 {
@@ -41,6 +42,7 @@ class Win32Timers final : public ITimers
 public:
     static constexpr UINT_PTR nCheckTimerId = 1684;
     static constexpr UINT_PTR nFallbackTimerId = 1; // when the system refuses the first id
+    static constexpr UINT_PTR nBrowserTimerId = 2589;
     HWND hWnd = nullptr;
     void Start(TimerId nId, int64_t nMilliseconds) override;
     void Stop(TimerId nId) override;
@@ -54,6 +56,17 @@ class Win32System final : public ISystem
 public:
     void TrimWorkingSet() override;
     void PlayNewMailSound() override;
+};
+
+// The desktop's windows by FindWindowEx and GetWindow; a window that vanishes meanwhile simply ends a walk.
+class Win32WindowTree final : public IWindowTree
+{
+public:
+    std::vector<WindowId> TopLevel(const std::string& sClass) override;
+    std::vector<WindowId> Children(WindowId nWindow) override;
+    std::string Title(WindowId nWindow) override;
+    std::string ClassName(WindowId nWindow) override;
+    void Activate(WindowId nWindow) override;
 };
 
 class Win32Shell final : public IShell
