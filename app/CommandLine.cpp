@@ -48,4 +48,18 @@ std::string ArgumentsOf(const std::string& sCommandLine)
     return sCommandLine.substr(i);
 }
 
+HandOffMessage BuildHandOff(const std::string& sCommandLine,
+                            const std::function<std::string(const std::string&)>& fnToAnsi)
+{
+    const HandOffRequest request = PrepareHandOff(ArgumentsOf(sCommandLine));
+    HandOffMessage message;
+    message.nCode = static_cast<uint32_t>(request.nCode);
+    if (request.bHasText)
+    {
+        message.sBytes = fnToAnsi(request.sText);
+        message.sBytes.push_back('\0');
+    }
+    return message;
+}
+
 } // namespace qv

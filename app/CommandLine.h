@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qv
@@ -21,5 +22,15 @@ HandOffRequest PrepareHandOff(const std::string& sArguments);
 
 // The text after the program's path in a full command line, as the shell quotes it.
 std::string ArgumentsOf(const std::string& sCommandLine);
+
+// What a second copy sends as WM_COPYDATA: the code, and the prepared text in the ANSI code page with one zero
+// byte after it (no bytes at all without arguments).
+struct HandOffMessage
+{
+    uint32_t nCode = 1;
+    std::string sBytes;
+};
+HandOffMessage BuildHandOff(const std::string& sCommandLine,
+                            const std::function<std::string(const std::string&)>& fnToAnsi);
 
 } // namespace qv

@@ -21,17 +21,12 @@ using namespace qv;
 // A second copy hands its command line over and ends; it shows nothing and loads no settings.
 void HandOff(HWND hRunning, const std::wstring& sCommandLine)
 {
-    const HandOffRequest request = PrepareHandOff(ArgumentsOf(win32::Utf8(sCommandLine)));
-    std::string sPayload;
+    HandOffMessage message =
+        BuildHandOff(win32::Utf8(sCommandLine), [](const std::string& sText) { return win32::Ansi(sText); });
     COPYDATASTRUCT data{};
-    data.dwData = static_cast<ULONG_PTR>(request.nCode);
-    if (request.bHasText)
-    {
-        sPayload = win32::Ansi(request.sText);
-        sPayload.push_back('\0');
-        data.cbData = static_cast<DWORD>(sPayload.size());
-        data.lpData = sPayload.data();
-    }
+    data.dwData = static_cast<ULONG_PTR>(message.nCode);
+    data.cbData = static_cast<DWORD>(message.sBytes.size());
+    data.lpData = message.sBytes.empty() ? nullptr : message.sBytes.data();
     DWORD_PTR nResult = 0;
     // Synchronous, as the running copy expects; bounded, so a hung copy cannot hold this one for ever.
     ::SendMessageTimeoutW(hRunning, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 10 * 60 * 1000,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/TrayEvents.h"
+
 namespace qv
 {
 namespace
@@ -51,6 +53,44 @@ TEST(ArgumentsOf, SkipsTheProgramPathHoweverItIsQuoted)
     };
     for (const auto& [sLine, sArguments] : cases)
         EXPECT_EQ(ArgumentsOf(sLine), sArguments) << sLine;
+}
+
+// What the second copy sends is what the running copy reads: the code, and the text without its zero byte.
+TEST(BuildHandOff, TheRunningCopyReadsWhatTheSecondCopySends)
+{
+    struct Case
+    {
+        const char* sCommandLine;
+        TrayEventKind nKind;
+        const char* sRead;
+        size_t nBytes;
+    };
+    const Case cases[] = {
+        {"\"C:\\Q\\Quorvel.exe\" mailto:bob@example.com?subject=Hi", TrayEventKind::AbreZimbra,
+         "bob@example.com&subject=Hi", 27},
+        {"Quorvel.exe \"C:\\a b.txt\"", TrayEventKind::UploadFile, "\"C:\\a b.txt\"", 13},
+        {"Quorvel.exe /settings", TrayEventKind::SettingsShowRequest, "", 10},
+        {"Quorvel.exe", TrayEventKind::AbreZimbra, "", 0}, // no arguments: no bytes at all
+    };
+    const auto Coded = [](const std::string& sText) { return "<" + sText + ">"; }; // stands for the code page
+    for (const Case& c : cases)
+    {
+        const HandOffMessage message = BuildHandOff(c.sCommandLine, [](const std::string& s) { return s; });
+        EXPECT_EQ(message.sBytes.size(), c.nBytes) << c.sCommandLine;
+        if (!message.sBytes.empty())
+        {
+            EXPECT_EQ(message.sBytes.back(), '\0') << c.sCommandLine;
+        }
+        const TrayEvent event = DecodeCopyData(message.nCode, message.sBytes.data(),
+                                               static_cast<uint32_t>(message.sBytes.size()),
+                                               [](const char* p, size_t n) { return std::string(p, n); });
+        EXPECT_EQ(event.nKind, c.nKind) << c.sCommandLine;
+        if (c.nKind != TrayEventKind::SettingsShowRequest)
+        {
+            EXPECT_EQ(event.sCommandLine, c.sRead) << c.sCommandLine;
+        }
+    }
+    EXPECT_EQ(BuildHandOff("Q.exe mailto:a@b.c", Coded).sBytes, std::string("<a@b.c>") + '\0');
 }
 
 } // namespace
