@@ -34,7 +34,7 @@ TEST(WebmailAddress, EachFormOfTheAddress)
               "https://mail.example.com/zimbra/mail?view=compose&to=bob@x.com&subject=Hi");
 }
 
-// The desktops of Part 4.2's cases, each with the window the search must return (0: none).
+// The desktops a browser leaves open, each with the window the search must return (0: none).
 TEST(FindWebmailWindow, EachKindOfBrowserWindow)
 {
     using Desktop = fake::FakeWindowTree;
