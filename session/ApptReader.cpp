@@ -171,7 +171,7 @@ int64_t ApptReader::ReminderTime(const pugi::xml_node& appt, int64_t nStart, int
 void ApptReader::ReadList(const pugi::xml_node& root, const FilterRule& rule, int32_t nReminderMinutes,
                           Announcement out)
 {
-    const bool bOldServer = IsOldServer(Session.sServerVersion);
+    bOldServer = IsOldServer(Session.sServerVersion);
     const std::string& sResponse = bOldServer ? Paths::sApptSummaries : Paths::sApptSearch;
     if (!Xp.NodeExists(root, sResponse))
         return; // no list this time: the items stay as they are, and the daily list waits for one
@@ -238,7 +238,6 @@ void ApptReader::ReadAppointment(const pugi::xml_node& appt, const FilterRule& r
         nStart = Local.ToUtc(nDay * nMsPerDay);
     }
     // Old servers write the duration as "d"; newer ones write "dur", and "d" is the item's date.
-    const bool bOldServer = IsOldServer(Session.sServerVersion);
     const pugi::xml_attribute duration = instance.attribute("dur") ? instance.attribute("dur")
                                          : bOldServer && appt.attribute("d") ? appt.attribute("d")
                                                                                : appt.attribute("dur");

@@ -62,7 +62,8 @@ private:
     AccountLists& Lists;
     XPath& Xp;
     LocalTime Local;
-    int64_t nNow = 0;
+    int64_t nNow = 0;        // of the list being read
+    bool bOldServer = false; // the list is the summaries' form
     std::unordered_set<std::string> Seen; // the ids of the list being read
 };
 
