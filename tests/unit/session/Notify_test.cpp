@@ -98,11 +98,10 @@ TEST_F(Notify, BlocksDifferingOnlyInTheirSequenceAreOneRepeatedAndOthersAreNot)
     EXPECT_EQ(Icon.Announced.at(0).nSinLeer, 1);
 
     // The same messages with one attribute changed are another block.
-    const std::string sOther = "<created>" + Message("713", "2", "u", sFromAddress, "once") + "</created>";
-    std::string sChanged = sOther;
+    std::string sChanged = sCreated;
     sChanged.replace(sChanged.find("rev=\"713\""), 9, "rev=\"714\"");
     ASSERT_TRUE(Reader.ProcessResponse(
-        NotifyAnswer("<notify seq=\"5\">" + sOther + "</notify><notify seq=\"6\">" + sChanged + "</notify>")));
+        NotifyAnswer("<notify seq=\"5\">" + sCreated + "</notify><notify seq=\"6\">" + sChanged + "</notify>")));
     EXPECT_EQ(Icon.Announced.at(1).nSinLeer, 2);
 }
 

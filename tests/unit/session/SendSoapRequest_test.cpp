@@ -37,15 +37,6 @@ TEST_F(SendSoap, ProbesOnceThenPostsWithTheHostHeader)
     EXPECT_TRUE(Session.bServerProbed);
 }
 
-TEST_F(SendSoap, AProbeOtherThan200StopsBeforeThePost)
-{
-    Soap.Replies.push_back(FakeSoapTransport::Status(404, "Not Found"));
-    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Soap.Requests.size(), 1u);
-    EXPECT_EQ(Session.sLastError, sTemplateStart + "Not Found" + sTemplateEnd);
-    EXPECT_FALSE(Session.bServerProbed);
-}
-
 TEST_F(SendSoap, AnswersWithoutAnEnvelopeAreEmpty)
 {
     AnswerWith("<html><body>Zimbra Web Client Sign In</body></html>");
