@@ -47,6 +47,7 @@ TEST_F(Transport, AProbeThatIsRefusedStopsBeforeThePost)
     EXPECT_EQ(Session.sLastError, "Request to " + SoapUrl(server) +
                                       "\r\nproduced the following error\r\nNot Found\r\n"
                                       "Try checking or unchecking 'Use Safe Connection'");
+    EXPECT_FALSE(Session.bServerProbed);
 }
 
 TEST_F(Transport, AServerFaultWithStatus500IsReadAsAFault)
