@@ -8,20 +8,7 @@ namespace
 
 using namespace test;
 
-class Startup : public FormFixture
-{
-};
-
-TEST_F(Startup, IncompleteCredentialsShowTheWindowAndSendNothing)
-{
-    Store("ZimbraHost", "mail.example.com");
-    Store("Username", "alice");
-    Form.Form_Load();
-    EXPECT_TRUE(M.View.bVisible);
-    EXPECT_TRUE(M.Soap.Requests.empty());
-    EXPECT_TRUE(M.Timers.Armed.empty());
-    EXPECT_TRUE(M.Tray.bShown);
-}
+using Startup = FormFixture;
 
 TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
 {
@@ -33,12 +20,16 @@ TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
     EXPECT_EQ(Form.Settings.Controls.lblMailPollInterval, "300");
 }
 
-TEST_F(Startup, ALinkTheProgramWasStartedWithOpensOnceTheFirstCheckSucceeds)
+TEST_F(Startup, IncompleteCredentialsShowTheWindowAndALinkOpensOnceTheFirstCheckSucceeds)
 {
     Form.StartRequest = PrepareHandOff("mailto:bob@example.com?subject=Hi");
-    Store("ZimbraHost", "mail.example.com"); // no password yet: nothing to open with
+    Store("ZimbraHost", "mail.example.com"); // no password yet: nothing to send, nothing to open with
     Store("Username", "alice");
     Form.Form_Load();
+    EXPECT_TRUE(M.View.bVisible);
+    EXPECT_TRUE(M.Tray.bShown);
+    EXPECT_TRUE(M.Soap.Requests.empty());
+    EXPECT_TRUE(M.Timers.Armed.empty());
     EXPECT_TRUE(M.Shell.Opened.empty());
 
     AnswerWith(LoginAnswer("5m"));
