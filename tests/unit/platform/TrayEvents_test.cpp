@@ -34,7 +34,7 @@ TEST(DecodeTrayCallback, MapsButtonsAndBalloons)
     }
 }
 
-TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZero)
+TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZeroAndKnowsItsCodes)
 {
     struct Case
     {
@@ -51,25 +51,23 @@ TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZero)
         {1, "abc\0garbage", 12, TrayEventKind::AbreZimbra, "abc"}, // the text ends at its zero
         {1, nullptr, 40, TrayEventKind::AbreZimbra, ""},           // nothing at all opens the web mail
         {1, "Jos\xE9\0", 5, TrayEventKind::AbreZimbra, "Jos?"},
+        {4, "raw", 3, TrayEventKind::SettingsShowRequest, ""},
+        {0, "raw", 3, TrayEventKind::None, ""}, // unknown codes
+        {5, "raw", 3, TrayEventKind::None, ""},
+        {0xFFFFFFFF, "raw", 3, TrayEventKind::None, ""},
     };
     for (const Case& c : cases)
     {
         const TrayEvent event = DecodeCopyData(c.nCode, c.pBytes, c.nBytes, Latin1);
-        EXPECT_EQ(event.nKind, c.nKind) << c.sText;
+        EXPECT_EQ(event.nKind, c.nKind) << c.nCode << " " << c.sText;
         EXPECT_EQ(event.sCommandLine, c.sText);
     }
-}
-
-TEST(DecodeCopyData, PassesTheMailClientMessageOnAndIgnoresUnknownCodes)
-{
+    // The mail client's message is passed on as it came.
     const char sData[] = "raw";
     const TrayEvent mapi = DecodeCopyData(3, sData, 3, Latin1);
     EXPECT_EQ(mapi.nKind, TrayEventKind::MapiMensaje);
     EXPECT_EQ(mapi.pData, sData);
     EXPECT_EQ(mapi.cbData, 3u);
-    EXPECT_EQ(DecodeCopyData(4, sData, 3, Latin1).nKind, TrayEventKind::SettingsShowRequest);
-    for (const uint64_t nCode : {0ull, 5ull, 0xFFFFFFFFull})
-        EXPECT_EQ(DecodeCopyData(nCode, sData, 3, Latin1).nKind, TrayEventKind::None);
 }
 
 } // namespace

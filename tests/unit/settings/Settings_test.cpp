@@ -7,11 +7,7 @@ namespace qv
 namespace
 {
 
-using test::FormFixture;
-
-class Settings : public FormFixture
-{
-};
+using Settings = test::FormFixture;
 
 TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
 {
