@@ -41,15 +41,12 @@ TEST_F(Calendar, TheWeekIsReadPageByPageAndItsLastPageBringsTheDueReminder)
     FakeServer server("calendar_2000");
     SignIn(server);
     const size_t nBefore = server.Requests().size();
-    const int64_t nStart = Clock.NowUtcMs() / 1000 * 1000;
-    const std::string sExpected = SessionEnvelope(
-        {Session.sAuthToken, "session", Session.sSessionId, Session.sNotifySeq, Session.sChangeToken}, true,
-        CheckRequestBody(false, nStart, nStart + 7 * 1440 * nMinute));
     ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
 
+    // The first page's bytes are those of every check (CheckCycle_test); the next ones add their offsets.
     const std::vector<test::RecordedRequest> requests = server.Requests();
     ASSERT_EQ(requests.size(), nBefore + 3); // 2,001 appointments: three pages of at most 1,000
-    EXPECT_EQ(requests[nBefore].sBody, sExpected);
+    EXPECT_FALSE(Has(requests[nBefore].sBody, "offset=")) << requests[nBefore].sBody;
     for (const auto& [nAt, sOffset] : {std::pair{nBefore + 1, "offset=\"1000\""}, {nBefore + 2, "offset=\"2000\""}})
         EXPECT_TRUE(Has(requests[nAt].sBody, std::string("limit=\"1000\" ") + sOffset)) << requests[nAt].sBody;
     EXPECT_EQ(ItemNames(), std::vector<std::string>{"Board meeting"});
@@ -97,12 +94,13 @@ TEST_F(Calendar, RemindersComeAtTheirCheckAndItemsGoWhenEndedOrDeleted)
     EXPECT_EQ(ItemIcons.nAlive, 0);
 }
 
-// The user's "No", a lost session and a deletion while another runs are shown on the fake transport (unit tests).
+// The user's "No", a lost session and a deletion while another runs are shown on the fake transport (unit tests):
+// here the user always answers Yes (6).
 class Cancelling : public Calendar
 {
 protected:
     std::vector<std::string> Shown;
-    Cancellation Cancel{Session, Reader, Items, [](const std::string&, int) { return 6; /* Yes */ },
+    Cancellation Cancel{Session, Reader, Items, [](const std::string&, int) { return 6; },
                         [this](const std::string& sText, int) {
                             Shown.push_back(sText);
                             return 1;
