@@ -29,6 +29,8 @@ frmMain::frmMain(Platform& platform)
 {
     Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };
     Cycle.fnChecked = [this] { ActOnStartRequest(); };
+    Web.fnBrowserToken = [this] { return Session.LoginForBrowser(Settings.sPassword); };
+    Web.fnShowError = [this](const std::string& sText) { ShowMessage(sText, nMbCritical); };
     Reader.fnPreferencesRead = [this] {
         Settings.Controls.lblMailPollInterval = std::to_string(Reader.nMailPollingInterval);
         P.View.RefreshControls();

@@ -6,6 +6,7 @@
 namespace qv
 {
 
+constexpr int nMbCritical = 16;
 constexpr int nMbInformation = 64;
 constexpr int nMbExclamation = 48;
 constexpr int nMbQuestion = 32;

@@ -91,27 +91,28 @@ std::string SessionEnvelope(const SessionHeader& header, bool bChangeLine, std::
     return lines.Take();
 }
 
-std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword)
+std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword, LoginFor nFor)
 {
+    const bool bProgram = nFor == LoginFor::Program;
     Lines lines;
-    lines.Add(0, EnvelopeOpen())
-        .Add(0, "<Header>")
-        .Add(2, "<context xmlns=\"urn:zimbra\">")
-        .Add(4, "<session/>")
-        .Add(2, "</context>")
+    lines.Add(0, EnvelopeOpen()).Add(0, "<Header>").Add(2, "<context xmlns=\"urn:zimbra\">");
+    if (bProgram)
+        lines.Add(4, "<session/>");
+    lines.Add(2, "</context>")
         .Add(0, "</Header>")
         .Add(2, "<Body>")
         .Add(4, "<AuthRequest xmlns=\"urn:zimbraAccount\">")
         .Add(6, "<account by=\"name\">" + XmlEscape(sUser) + "</account>")
-        .Add(6, "<password>" + XmlEscape(sPassword) + "</password>")
-        .Add(6, "<prefs>")
-        .Add(8, "<pref name=\"zimbraPrefMailPollingInterval\" />")
-        .Add(8, "<pref name=\"zimbraPrefCalendarApptReminderWarningTime\" />")
-        .Add(8, "<pref name=\"zimbraPrefComposeFormat\" />")
-        .Add(6, "</prefs>")
-        .Add(4, "</AuthRequest>")
-        .Add(2, "</Body>")
-        .Add(0, "</Envelope>");
+        .Add(6, "<password>" + XmlEscape(sPassword) + "</password>");
+    if (bProgram)
+    {
+        lines.Add(6, "<prefs>")
+            .Add(8, "<pref name=\"zimbraPrefMailPollingInterval\" />")
+            .Add(8, "<pref name=\"zimbraPrefCalendarApptReminderWarningTime\" />")
+            .Add(8, "<pref name=\"zimbraPrefComposeFormat\" />")
+            .Add(6, "</prefs>");
+    }
+    lines.Add(4, "</AuthRequest>").Add(2, "</Body>").Add(0, "</Envelope>");
     return lines.Take();
 }
 

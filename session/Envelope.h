@@ -23,8 +23,10 @@ struct SessionHeader
 // An envelope sent within a session. bChangeLine: the check and the draft carry the change token.
 std::string SessionEnvelope(const SessionHeader& header, bool bChangeLine, std::string_view sBody);
 
-// The login envelope; user and password are escaped.
-std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword);
+// The login envelope; user and password are escaped. A login for the browser asks for no session and no
+// preferences: the token is the browser's alone, and the server spends it at the redirect.
+enum class LoginFor { Program, Browser };
+std::string LoginEnvelope(std::string_view sUser, std::string_view sPassword, LoginFor nFor = LoginFor::Program);
 
 // The check's batch body: appointments from START to END (milliseconds since the epoch). A search answers a page
 // of at most nApptPage appointments; nOffset asks for the one after the first nOffset.

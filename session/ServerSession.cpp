@@ -4,6 +4,7 @@
 
 #include "platform/Text.h"
 #include "session/AnswerPaths.h"
+#include "session/Envelope.h"
 #include "session/SessionRules.h"
 #include "session/Transport.h"
 
@@ -96,31 +97,59 @@ std::string ServerSession::SendSoapRequest(const std::string& sEnvelope)
         bServerProbed = true;
     }
 
-    HttpReply reply = Soap.Send("POST", sUrl, sServerHost, sEnvelope);
-    if (reply.nError != TransportError::None)
-    {
-        sLastError = TransportErrorText(sUrl, reply);
-        return {};
-    }
-    if (reply.sBody.find("<soap:Envelope ") == std::string::npos)
-    {
-        // A 200 without an envelope (the web client's login page, say) is no answer, but no error to show either.
-        if (reply.nStatus != 200)
-        {
-            bServerProbed = false;
-            sLastError = ErrorTemplate(sUrl, ShownText(reply.sStatusText));
-        }
-        return {};
-    }
-    if (IsRejectedLogin(reply.sBody))
+    SoapExchange answer = ExchangeSoap(Soap, sUrl, sServerHost, sEnvelope);
+    if (answer.bResetProbe)
+        bServerProbed = false;
+    sLastError = std::move(answer.sError);
+    if (answer.bRejected)
     {
         sLastError = "Incorrect User or Password: " + Controls.txtUsuario;
         sAuthToken.clear();
         if (fnLoginRejected)
             fnLoginRejected();
-        return {};
     }
-    return std::move(reply.sBody);
+    return std::move(answer.sBody);
+}
+
+std::optional<std::string> ServerSession::LoginForBrowser(const std::string& sPassword) const
+{
+    const std::string& sHost = Controls.txtZimbraHost;
+    if (sPassword.empty() || !IsValidServerHost(sHost))
+        return std::nullopt;
+    const std::string sUrl = std::string(Controls.chkSSL == 1 ? "https://" : "http://") + sHost + "/service/soap";
+    const SoapExchange answer =
+        ExchangeSoap(Soap, sUrl, sHost, LoginEnvelope(Controls.txtUsuario, sPassword, LoginFor::Browser));
+    pugi::xml_document doc;
+    if (answer.sBody.empty() || !doc.load_buffer(answer.sBody.data(), answer.sBody.size()))
+        return std::nullopt;
+    XPath xp([](const std::string&) {}); // a failed lookup here only means the fallback, never a message
+    std::string sToken = xp.NodeText(doc, Paths::sAuthToken);
+    if (sToken.empty())
+        return std::nullopt;
+    return sToken;
+}
+
+SoapExchange ExchangeSoap(ISoapTransport& soap, const std::string& sUrl, const std::string& sHost,
+                          const std::string& sEnvelope)
+{
+    SoapExchange answer;
+    HttpReply reply = soap.Send("POST", sUrl, sHost, sEnvelope);
+    if (reply.nError != TransportError::None)
+        answer.sError = TransportErrorText(sUrl, reply);
+    else if (reply.sBody.find("<soap:Envelope ") == std::string::npos)
+    {
+        // A 200 without an envelope (the web client's login page, say) is no answer, but no error to show either.
+        if (reply.nStatus != 200)
+        {
+            answer.bResetProbe = true;
+            answer.sError = ErrorTemplate(sUrl, ShownText(reply.sStatusText));
+        }
+    }
+    else if (IsRejectedLogin(reply.sBody))
+        answer.bRejected = true;
+    else
+        answer.sBody = std::move(reply.sBody);
+    return answer;
 }
 
 std::string ServerSession::LastErrorText() const

@@ -17,6 +17,18 @@
 namespace qv
 {
 
+// One POST and the classification of its answer, changing nothing: sBody is empty unless the server answered
+// with an envelope that is not a rejected login.
+struct SoapExchange
+{
+    std::string sBody;
+    std::string sError; // what to tell the user; empty also for an answer that is no envelope but a 200
+    bool bRejected = false;
+    bool bResetProbe = false; // the address answered, but not as a SOAP service: probe it again next time
+};
+SoapExchange ExchangeSoap(ISoapTransport& soap, const std::string& sUrl, const std::string& sHost,
+                          const std::string& sEnvelope);
+
 class ServerSession
 {
 public:
@@ -28,6 +40,10 @@ public:
 
     [[nodiscard]] std::string SendSoapRequest(const std::string& sEnvelope);
     std::string SoapAddress() const;
+    // A login of its own for the browser, to the configured server: the server spends the token it hands to the
+    // browser, so the program's own must stay out of the address. Leaves every field of the session as it was
+    // (hence const) and tells nobody of a failure: the caller falls back to the program's token.
+    [[nodiscard]] std::optional<std::string> LoginForBrowser(const std::string& sPassword) const;
     // Why the last request failed, as the user reads it: never an empty box.
     std::string LastErrorText() const;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,8 +24,12 @@ struct WebmailAccount
     std::string sServerVersion;
 };
 
-// The web mail's address; with sTo, a new message to that address.
+// The web mail's address with the program's own token; with sTo, a new message to that address.
 std::string WebmailAddress(const WebmailAccount& account, const std::string& sTo);
+// The same with a token of the browser's own. No redirect target: newer servers strip its host or refuse it
+// unless it is on their list, while the default target with the compose fields appended works on all of them.
+std::string SingleSignOnAddress(const WebmailAccount& account, const std::string& sBrowserToken,
+                                const std::string& sTo);
 
 class Webmail
 {
@@ -37,10 +42,15 @@ public:
     // False when not logged in: the settings are what the user needs then. A plain opening brings an open
     // web-mail window forward; anything else opens the address and, half a second later, the browser forward.
     [[nodiscard]] bool AbreZimbra(const WebmailAccount& account, const std::string& sTo);
+    // The shell's "open" on an address; a shell that cannot even try is told to the user.
+    bool AbreURL(const std::string& sURL);
     // sOpenCommand: the default browser's open command, as the user's settings name it.
     void BrowserForegroundTimer(const std::string& sOpenCommand);
     static constexpr int64_t nBrowserForegroundMs = 500;
 
+    // A token for the browser alone, from a login of its own; none: the program's own token goes instead.
+    std::function<std::optional<std::string>()> fnBrowserToken;
+    std::function<void(const std::string&)> fnShowError;
     std::optional<int64_t> dUltimaApertura; // the monotonic clock at the last opening
 
 private:

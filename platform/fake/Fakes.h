@@ -258,7 +258,12 @@ class FakeShell final : public IShell
 public:
     std::vector<std::string> Opened;
     int nActivations = 0;
-    void OpenUrl(const std::string& sUrl) override { Opened.push_back(sUrl); }
+    std::optional<std::string> sFailure; // what the shell answers, when it cannot open
+    std::optional<std::string> OpenUrl(const std::string& sUrl) override
+    {
+        Opened.push_back(sUrl);
+        return sFailure;
+    }
     void ActivateMainWindow() override { ++nActivations; }
 };
 

@@ -43,6 +43,32 @@ int32_t CurrentOffsetMinutes()
     }
 }
 
+// The folder of Quorvel.exe, with its last backslash.
+std::wstring ProgramFolder()
+{
+    std::wstring sPath(MAX_PATH, L'\0');
+    DWORD nLength = 0;
+    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
+           sPath.size() < 32768)
+        sPath.resize(sPath.size() * 2);
+    sPath.resize(nLength);
+    return sPath.substr(0, sPath.find_last_of(L"\\/") + 1);
+}
+
+std::string SystemErrorText(DWORD nCode)
+{
+    wchar_t* pText = nullptr;
+    const DWORD nChars = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nCode, 0,
+        reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
+    std::wstring sText = nChars && pText ? std::wstring(pText, nChars) : std::wstring();
+    if (pText)
+        ::LocalFree(pText);
+    while (!sText.empty() && (sText.back() == L'\r' || sText.back() == L'\n' || sText.back() == L' '))
+        sText.pop_back();
+    return sText.empty() ? "System error " + std::to_string(nCode) : Utf8(sText);
+}
+
 } // namespace
 
 int64_t Win32Clock::NowUtcMs()
@@ -138,13 +164,7 @@ void Win32System::TrimWorkingSet()
 
 void Win32System::PlayNewMailSound()
 {
-    std::wstring sPath(MAX_PATH, L'\0');
-    DWORD nLength = 0;
-    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
-           sPath.size() < 32768)
-        sPath.resize(sPath.size() * 2);
-    sPath.resize(nLength);
-    sPath = sPath.substr(0, sPath.find_last_of(L"\\/") + 1) + L"unread.wav";
+    const std::wstring sPath = ProgramFolder() + L"unread.wav";
     // Played in the background: the next check must not wait for the chime.
     if (::GetFileAttributesW(sPath.c_str()) == INVALID_FILE_ATTRIBUTES ||
         !::sndPlaySoundW(sPath.c_str(), SND_ASYNC | SND_NODEFAULT))
@@ -156,16 +176,20 @@ void Win32System::PlayNewMailSound()
 namespace qv::win32
 {
 
-void Win32Shell::OpenUrl(const std::string& sUrl)
+std::optional<std::string> Win32Shell::OpenUrl(const std::string& sUrl)
 {
     const std::wstring sWideUrl = Utf16(sUrl);
+    const std::wstring sFolder = ProgramFolder();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"open";
     info.lpFile = sWideUrl.c_str();
+    info.lpDirectory = sFolder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    (void)::ShellExecuteExW(&info); // a browser that does not start is not noticed
+    if (::ShellExecuteExW(&info))
+        return std::nullopt; // whether the browser then starts is not known
+    return SystemErrorText(::GetLastError());
 }
 
 void Win32Shell::ActivateMainWindow()

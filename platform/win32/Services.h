@@ -73,7 +73,7 @@ class Win32Shell final : public IShell
 {
 public:
     HWND hMain = nullptr;
-    void OpenUrl(const std::string& sUrl) override;
+    std::optional<std::string> OpenUrl(const std::string& sUrl) override;
     void ActivateMainWindow() override;
 };
 

@@ -367,64 +367,86 @@ class TrayTest(TrayTestCase):
         self.assert_running("after announcing a delivered message")
         self.exit_quorvel()
 
-    @screenshot_on_failure
-    def test_balloon_click_opens_web_mail_signed_in(self):
-        record = self.env.artifacts / "browser.txt"
-        record.unlink(missing_ok=True)
-        browser = self.env.install(wineenv.find_helper("qvbrowser.exe"), folder="StandInBrowser")
-        command = f'"{browser}" "{wineenv.windows_path(record)}" "%1"'
-        self.env.reg_import([(key, "", "REG_SZ", command) for key in BROWSER_KEYS])
-
-        self.start_with_mail(unread=2)
-        self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
-        # Wine's explorer never relays the balloon's click: post what it would send.
-        result = self.probe("post", *TRAY_WINDOW, hex(TRAY_CALLBACK), str(ICON_ID), hex(NIN_BALLOONUSERCLICK))
-        self.assertTrue(result.ok, result.out)
-
-        lines, seconds = wineenv.wait_for(
-            lambda: record.is_file() and record.read_text(encoding="utf-8").splitlines(), BOUND)
-        self.assertTrue(lines, f"the stand-in browser was not started within {BOUND:.0f} s{self.program_log_tail()}")
-        self.record("balloon click until the browser ran", seconds)
-        self.assertEqual(len(lines), 1, f"one address expected: {lines}")
-        base = f"http://127.0.0.1:{self.port}"
-        match = re.fullmatch(re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"([0-9a-f_]+)" +
-                             re.escape(f"&redirectURL={base}/zimbra/mail"), lines[0])
-        self.assertIsNotNone(match, f"the opened address: {lines[0]}")
-        self.assertGreater(len(match.group(1)), 100, "the token is the session's, not a stub")
-
-        # The address must work as a browser would use it: the server takes the token once and redirects.
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
-        try:
-            connection.request("GET", lines[0][len(base):])
-            answer = connection.getresponse()
-            answer.read()
-        finally:
-            connection.close()
-        self.assertEqual(answer.status, 302, "the server refused the pre-authentication address")
-        self.assertTrue((answer.getheader("Location") or "").endswith("/zimbra/mail"), answer.getheader("Location"))
-
-        self.assert_running("after opening the web mail")
-        self.exit_quorvel()
-
-    @screenshot_on_failure
-    def test_first_copy_started_with_a_link_opens_it_once_signed_in(self):
+    def use_stand_in_browser(self):
+        """Registers the stand-in browser for http addresses; returns the file it records addresses in."""
         record = self.env.artifacts / "browser.txt"
         record.unlink(missing_ok=True)
         browser = self.env.install(wineenv.find_helper("qvbrowser.exe"), folder="StandInBrowser")
         self.env.reg_import([(key, "", "REG_SZ", f'"{browser}" "{wineenv.windows_path(record)}" "%1"')
                              for key in BROWSER_KEYS])
-        self.start_with_mail(args=("mailto:someone@example.org?subject=Hi",))
+        return record
+
+    def wait_opened(self, record, what):
         lines, seconds = wineenv.wait_for(
             lambda: record.is_file() and record.read_text(encoding="utf-8").splitlines(), BOUND)
-        self.assertTrue(lines, f"no address opened within {BOUND:.0f} s{self.program_log_tail()}")
-        self.record("start until the link was opened", seconds)
+        self.assertTrue(lines, f"{what}: no address opened within {BOUND:.0f} s{self.program_log_tail()}")
+        self.record(what, seconds)
+        self.assertEqual(len(lines), 1, f"one address expected: {lines}")
+        return lines[0]
+
+    def follow_sign_on(self, address, query=""):
+        """Asserts the address is a sign-on with a token of the browser's own, uses it as a browser would and
+        returns where the server redirected; the program's session must not notice."""
         base = f"http://127.0.0.1:{self.port}"
-        self.assertRegex(lines[0], re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"[0-9a-f_]+" +
-                         re.escape(f"&redirectURL={base}/zimbra/mail%3Fview=compose%26to=someone@example.org"
-                                   "%26subject=Hi"))
+        match = re.fullmatch(re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"([0-9a-f_]+)" +
+                             re.escape(query), address)
+        self.assertIsNotNone(match, f"the opened address: {address}")
+        logins = [r for r in self.env.server_requests() if "<AuthRequest" in r.get("body", "")]
+        self.assertEqual(len(logins), 2, "the program's login, then the browser's")
+        self.assertNotIn("<session", logins[1]["body"], "the browser's login asks for no session")
         checks = sum(1 for r in self.env.server_requests() if is_check(r))
+
+        # The server takes the token once and redirects: the program's own must not have been the one spent.
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            connection.request("GET", address[len(base):])
+            answer = connection.getresponse()
+            answer.read()
+        finally:
+            connection.close()
+        self.assertEqual(answer.status, 302, "the server refused the pre-authentication address")
         self.clock.wait(lambda requests: sum(1 for r in requests.values() if is_check(r)) >= checks + 2, BOUND)
+        logins = [r for r in self.env.server_requests() if "<AuthRequest" in r.get("body", "")]
+        self.assertEqual(len(logins), 2, "the program had to log in again after the browser's sign-on")
+        return answer.getheader("Location") or ""
+
+    @screenshot_on_failure
+    def test_balloon_click_opens_web_mail_signed_in(self):
+        record = self.use_stand_in_browser()
+        self.start_with_mail(unread=2)
+        self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
+        # Wine's explorer never relays the balloon's click: post what it would send.
+        result = self.probe("post", *TRAY_WINDOW, hex(TRAY_CALLBACK), str(ICON_ID), hex(NIN_BALLOONUSERCLICK))
+        self.assertTrue(result.ok, result.out)
+        address = self.wait_opened(record, "balloon click until the browser ran")
+        location = self.follow_sign_on(address)
+        self.assertTrue(location.endswith("/zimbra/mail"), location)
+        self.assert_running("after opening the web mail")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_first_copy_started_with_a_link_opens_it_once_signed_in(self):
+        record = self.use_stand_in_browser()
+        self.start_with_mail(args=("mailto:someone@example.org?subject=Hi",))
+        address = self.wait_opened(record, "start until the link was opened")
+        location = self.follow_sign_on(address, "&view=compose&to=someone%40example.org&subject=Hi")
+        self.assertTrue(location.endswith("/zimbra/mail?view=compose&to=someone%40example.org&subject=Hi"), location)
         self.assertEqual(len(record.read_text(encoding="utf-8").splitlines()), 1, "opened more than once")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_second_copy_hands_a_link_to_the_running_one(self):
+        record = self.use_stand_in_browser()
+        self.start_with_mail()
+        self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        code, out = self.env.run(self.exe, 'mailto:Someone@Example.org?subject=Hi there&authtoken=0_x',
+                                 timeout=BOUND)
+        self.assertEqual(code, 0, out)
+        address = self.wait_opened(record, "second copy until the link was opened")
+        location = self.follow_sign_on(
+            address, "&view=compose&to=Someone%40Example.org&subject=Hi%20there")
+        self.assertIn("/zimbra/mail?view=compose&to=Someone%40Example.org", location)
+        self.assertNotIn("0_x", location)
         self.exit_quorvel()
 
     @screenshot_on_failure

@@ -32,6 +32,115 @@ TEST(WebmailAddress, EachFormOfTheAddress)
     account.bLogin = false;
     EXPECT_EQ(WebmailAddress(account, "bob@x.com&subject=Hi"),
               "https://mail.example.com/zimbra/mail?view=compose&to=bob@x.com&subject=Hi");
+
+    // A quote would end the browser's argument; control characters are no part of an address; a token from a
+    // hostile answer cannot add parameters.
+    EXPECT_EQ(WebmailAddress(account, "a\"b\r\n\x7F\"c"), "https://mail.example.com/zimbra/mail?view=compose&to=a%22b%22c");
+    account.bLogin = true;
+    account.sAuthToken = "0_ab&redirectURL=http://evil.example/";
+    EXPECT_EQ(WebmailAddress(account, "a\"b\r\n"),
+              "https://mail.example.com/service/preauth?isredirect=1&authtoken=0_ab%26redirectURL%3Dhttp%3A%2F%2Fevil."
+              "example%2F&redirectURL=/zimbra/mail%3Fview=compose%26to=a%22b");
+}
+
+// Whatever the link holds, the address goes to the configured server's redirect and carries only the five
+// fields of a new message, each escaped whole.
+TEST(SingleSignOnAddress, OnlyTheComposeFieldsPassEachEscapedWhole)
+{
+    const std::string sLong(100000, 'x');
+    const struct
+    {
+        std::string sTo;
+        std::string sQuery;
+    } cases[] = {
+        {"", ""},
+        {"someone@example.org&subject=Hi", "&view=compose&to=someone%40example.org&subject=Hi"},
+        {"a@x.com&SUBJECT=50%25 off&Body=line%0D%0Anext+1",
+         "&view=compose&to=a%40x.com&subject=50%25%20off&body=line%0D%0Anext%2B1"},
+        {"a@x.com&authtoken=stolen&redirectURL=http://evil.example/&view=list&isredirect=0",
+         "&view=compose&to=a%40x.com"},
+        {"javascript:alert(1)", "&view=compose&to=javascript%3Aalert%281%29"},
+        {"\"a\" --new-window http://evil.example", "&view=compose&to=%22a%22%20--new-window%20http%3A%2F%2Fevil.example"},
+        {"a@x.com&cc=b@x.com&to=c@x.com&cc=d@x.com&subject=1&subject=2",
+         "&view=compose&to=a%40x.com%2Cc%40x.com&cc=b%40x.com%2Cd%40x.com&subject=1"},
+        {"&subject=no address&bcc=", "&view=compose&subject=no%20address"},
+        {std::string("a\0b\xFF%00%zz%4", 13), "&view=compose&to=ab%FF%25zz%254"},
+        {"#frag&to&=x", "&view=compose&to=%23frag"},
+        {sLong, "&view=compose&to=" + sLong},
+    };
+    WebmailAccount account = LoggedIn();
+    account.bSsl = true;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.sTo.substr(0, 60));
+        EXPECT_EQ(SingleSignOnAddress(account, "0_fresh", c.sTo),
+                  "https://mail.example.com/service/preauth?isredirect=1&authtoken=0_fresh" + c.sQuery);
+    }
+}
+
+// The browser logs in with a token of its own when one can be had, so that the redirect spends that one and
+// not the program's; otherwise the program's own goes, as before.
+TEST(AbreZimbra, TheBrowserLogsInWithATokenOfItsOwn)
+{
+    struct Case
+    {
+        const char* sWhat;
+        std::optional<std::string> sFresh;
+        bool bLogin;
+        bool bWindowOpen;
+        const char* sTo;
+        int nLogins;
+        const char* sOpened; // empty: nothing opened
+    };
+    const Case cases[] = {
+        {"a fresh token", "0_fresh", true, false, "", 1,
+         "http://mail.example.com/service/preauth?isredirect=1&authtoken=0_fresh"},
+        {"a fresh token, composing", "0_fresh", true, true, "bob@example.com", 1,
+         "http://mail.example.com/service/preauth?isredirect=1&authtoken=0_fresh&view=compose&to=bob%40example.com"},
+        {"no login to be had", std::nullopt, true, false, "",  1,
+         "http://mail.example.com/service/preauth?isredirect=1&authtoken=0_ab&redirectURL=http://mail.example.com/"
+         "zimbra/mail"},
+        {"an open window is reused without a login", "0_fresh", true, true, "", 0, ""},
+        {"no single sign-on", "0_fresh", false, false, "", 0, "http://mail.example.com/zimbra/mail"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.sWhat);
+        fake::FakeShell shell;
+        fake::FakeClock clock;
+        fake::FakeTimers timers;
+        fake::FakeWindowTree desktop;
+        if (c.bWindowOpen)
+            desktop.Add("MozillaWindowClass", "Zimbra: Inbox - Mozilla Firefox");
+        Webmail web(shell, clock, desktop, timers);
+        WebmailAccount account = LoggedIn();
+        account.bLogin = c.bLogin;
+        int nLogins = 0;
+        web.fnBrowserToken = [&] {
+            if (++nLogins == 1) // a click that arrives while the login waits is the same opening
+                EXPECT_TRUE(web.AbreZimbra(account, c.sTo));
+            return c.sFresh;
+        };
+        ASSERT_TRUE(web.AbreZimbra(account, c.sTo));
+        ASSERT_TRUE(web.AbreZimbra(account, c.sTo)); // the double click's second half
+        EXPECT_EQ(nLogins, c.nLogins);
+        EXPECT_EQ(shell.Opened, *c.sOpened ? std::vector<std::string>{c.sOpened} : std::vector<std::string>{});
+    }
+}
+
+TEST(AbreZimbra, AShellThatCannotOpenIsToldToTheUser)
+{
+    fake::FakeShell shell;
+    fake::FakeClock clock;
+    fake::FakeTimers timers;
+    fake::FakeWindowTree desktop;
+    Webmail web(shell, clock, desktop, timers);
+    std::vector<std::string> shown;
+    web.fnShowError = [&](const std::string& sText) { shown.push_back(sText); };
+    shell.sFailure = "Application not found";
+    ASSERT_TRUE(web.AbreZimbra(LoggedIn(), ""));
+    EXPECT_EQ(shown, std::vector<std::string>{"Error 1001: Application not found\r\nEntrada:vbShellExecute"});
+    EXPECT_FALSE(timers.Armed.count(TimerId::Browser)); // no browser to bring forward
 }
 
 // The desktops a browser leaves open, each with the window the search must return (0: none).
