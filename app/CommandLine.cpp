@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "platform/Product.h"
 #include "platform/Text.h"
+#include "session/SessionRules.h"
 
 namespace qv
 {
@@ -60,6 +62,13 @@ HandOffMessage BuildHandOff(const std::string& sCommandLine,
         message.sBytes.push_back('\0');
     }
     return message;
+}
+
+std::string HandOffLostText(const std::string& sArguments)
+{
+    return "Another copy of " + std::string(sProductTitle) +
+           " is starting or closing and did not take this request:\r\n\r\n" + ShownText(sArguments, 300) +
+           "\r\n\r\nPlease try again in a moment.";
 }
 
 } // namespace qv

@@ -23,6 +23,9 @@ HandOffRequest PrepareHandOff(const std::string& sArguments);
 // The text after the program's path in a full command line, as the shell quotes it.
 std::string ArgumentsOf(const std::string& sCommandLine);
 
+// What a second copy tells the user when the running copy never came to take its request.
+std::string HandOffLostText(const std::string& sArguments);
+
 // What a second copy sends as WM_COPYDATA: the code, and the prepared text in the ANSI code page with one zero
 // byte after it (no bytes at all without arguments).
 struct HandOffMessage

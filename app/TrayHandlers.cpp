@@ -18,7 +18,14 @@ void frmMain::OnTrayEvent(const TrayEvent& event)
         case TrayEventKind::MouseUp: CTrayIcon_OnMouseUp(event.nButton); break;
         case TrayEventKind::DblClick: CTrayIcon_OnDblClick(event.nButton); break;
         case TrayEventKind::BalloonClick: CTrayIcon_OnBalloonClick(); break;
-        case TrayEventKind::AbreZimbra: AbreZimbra(event.sCommandLine); break;
+        case TrayEventKind::AbreZimbra:
+            // Handed over while the program is still logging in (or the server is not reachable yet): the checks
+            // are running, so the request waits for the next good one instead of being lost.
+            if (Session.sAuthToken.empty() && Settings.IsComplete() && !Settings.sPassword.empty())
+                StartRequest = HandOffRequest{HandOffCode::OpenWebmail, true, event.sCommandLine};
+            else
+                AbreZimbra(event.sCommandLine);
+            break;
         case TrayEventKind::SettingsShowRequest:
             ShowSettingsWindow();
             P.Shell.ActivateMainWindow();

@@ -5,6 +5,8 @@
 
 #include "app/CommandLine.h"
 #include "app/frmMain.h"
+#include "platform/Product.h"
+#include "platform/Text.h"
 #include "platform/win32/MainWindow.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Services.h"
@@ -33,13 +35,40 @@ void HandOff(HWND hRunning, const std::wstring& sCommandLine)
                           &nResult);
 }
 
+HWND RunningWindow()
+{
+    return ::FindWindowW(L"STATIC", win32::IconWindow::sWindowName);
+}
+
+// Set by the first copy once its window can take a hand-off; it exists from the first copy's start to its end,
+// so a copy that finds it without the window knows the other one is still starting.
+constexpr const wchar_t* sReadyEventName = L"Local\\Quorvel.Ready";
+constexpr DWORD nStartingWaitMs = 10 * 1000;
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
-    if (HWND hRunning = ::FindWindowW(L"STATIC", win32::IconWindow::sWindowName))
+    const win32::UniqueKernelHandle hReady(::CreateEventW(nullptr, TRUE, FALSE, sReadyEventName));
+    const bool bAnotherCopy = hReady && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    HWND hRunning = RunningWindow();
+    if (!hRunning && bAnotherCopy)
+    {
+        ::WaitForSingleObject(hReady.get(), nStartingWaitMs);
+        hRunning = RunningWindow();
+    }
+    if (hRunning)
     {
         HandOff(hRunning, ::GetCommandLineW());
+        return 0;
+    }
+    if (bAnotherCopy)
+    {
+        // Still starting after all this time, or closing: say so rather than drop what the user asked for.
+        const std::string sArguments = ArgumentsOf(win32::Utf8(::GetCommandLineW()));
+        if (!Trim(sArguments).empty())
+            ::MessageBoxW(nullptr, win32::Utf16(HandOffLostText(sArguments)).c_str(),
+                          win32::Utf16(ProductCaption()).c_str(), MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         return 0;
     }
 
@@ -98,6 +127,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
             form.StartRequest = start;
         window.Bind(&form, &form, &form.Settings.Controls);
         tray.Bind(&form);
+        if (hReady)
+            ::SetEvent(hReady.get()); // a copy started meanwhile may hand over now
         form.Dispatch([&] { form.Form_Load(); });
 
         MSG msg{};

@@ -45,6 +45,7 @@ private:
 };
 
 using UniqueHKey = UniqueHandle<HKEY, nullptr, ::RegCloseKey>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, nullptr, ::CloseHandle>; // events: a failed creation is nullptr
 using UniqueInternet = UniqueHandle<HINTERNET, nullptr, ::WinHttpCloseHandle>;
 using UniqueMenu = UniqueHandle<HMENU, nullptr, ::DestroyMenu>;
 using UniqueWindow = UniqueHandle<HWND, nullptr, ::DestroyWindow>;

@@ -195,6 +195,30 @@ class StartupTest(QuorvelTestCase):
         self.exit_quorvel(process)
 
     @screenshot_on_failure
+    def test_link_for_a_copy_that_never_finishes_starting_is_told(self):
+        """A copy that exists but never shows its window (the probe holds what such a copy holds) cannot take a
+        link: the second copy waits for it, then tells the user instead of dropping the link without a word."""
+        holder = self.env.spawn(self.env._probe, "hold-event", "Local\\Quorvel.Ready", str(int(BOUND) * 3),
+                                log_name="holder")
+        held, _ = wineenv.wait_for(
+            lambda: any("held" in log.read_text(errors="replace") for log in self.env.artifacts.glob("*-holder.log")),
+            BOUND)
+        self.assertTrue(held, "the probe did not make the event")
+        second = self.env.spawn(self.exe, "mailto:bob@example.org", log_name="quorvel")
+        box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")),
+                                        BOUND * 2, interval=0.3)
+        self.assertTrue(box, "the second copy told nothing")
+        self.record("second copy gave up and told", seconds)
+        self.assertEqual(box.out.replace("\r", ""),
+                         "Quorvel v5.0.1\nAnother copy of Quorvel is starting or closing and did not take this "
+                         "request:\n\nmailto:bob@example.org\n\nPlease try again in a moment.")
+        self.probe("msgbox-click", "OK")
+        self.assertEqual(second.wait(timeout=BOUND), 0)
+        self.assertNotEqual(self.probe("count", *TRAY_WINDOW).out, "1", "the second copy must not start as a first")
+        holder.kill()
+        holder.wait(timeout=BOUND)
+
+    @screenshot_on_failure
     def test_logs_in_to_fake_server_and_scrambles_password(self):
         port, process = self.start_signed_in()
         self.wait_login()

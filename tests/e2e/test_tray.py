@@ -179,7 +179,8 @@ class TrayTestCase(E2ECase):
 
     # -- helpers
 
-    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=(), args=()):
+    def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=(), args=(),
+                        together=None):
         """Writes a scenario with unread messages in the Inbox (and the appointments given) and a short polling
         interval, starts the fake server and Quorvel.exe signed in to it; returns when the tray window exists."""
         scenario = {
@@ -204,6 +205,8 @@ class TrayTestCase(E2ECase):
         self.clock = RequestTimes(self.env)
         self.addCleanup(self.clock.stop)
         self.process = self.env.spawn(self.exe, *args, log_name="quorvel", debug=debug)
+        # A second copy started at once, as a double click on a link does before the first has its window.
+        self.second = None if together is None else self.env.spawn(self.exe, *together, log_name="second-copy")
         self.wait_probe("tray window appeared", "wait", *TRAY_WINDOW)
 
     def wait_probe(self, what, command, *args, bound=BOUND):
@@ -447,6 +450,16 @@ class TrayTest(TrayTestCase):
             address, "&view=compose&to=Someone%40Example.org&subject=Hi%20there")
         self.assertIn("/zimbra/mail?view=compose&to=Someone%40Example.org", location)
         self.assertNotIn("0_x", location)
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_copies_started_together_open_the_link_once(self):
+        record = self.use_stand_in_browser()
+        self.start_with_mail(together=("mailto:someone@example.org",))
+        self.assertEqual(self.second.wait(timeout=BOUND * 2), 0)
+        address = self.wait_opened(record, "start of both until the link was opened")
+        self.follow_sign_on(address, "&view=compose&to=someone%40example.org")
+        self.assertEqual(self.probe("count", *TRAY_WINDOW).out, "1", "one copy runs")
         self.exit_quorvel()
 
     @screenshot_on_failure

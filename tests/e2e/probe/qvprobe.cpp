@@ -55,7 +55,7 @@ int Usage()
           L"       qvprobe memory EXE-NAME\n"
           L"       qvprobe owner|kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
           L"       qvprobe controls CLASS TITLE | wait-focus CLASS TITLE CONTROL-ID SECONDS\n"
-          L"       qvprobe regvalue HKCU\\KEY|HKLM\\KEY NAME\n"
+          L"       qvprobe regvalue HKCU\\KEY|HKLM\\KEY NAME | hold-event NAME SECONDS\n"
           L"CLASS or TITLE \"-\" matches any; CLASS hwnd:0x... names one window; numbers are decimal or 0x hex.");
     return nExitUsage;
 }
@@ -822,6 +822,19 @@ int CmdRegValue(const wchar_t* pKey, const wchar_t* pName)
     return nExitOk;
 }
 
+// A named event held as a copy of the program that never finishes starting would hold it; "held" is printed
+// once it exists.
+int CmdHoldEvent(const wchar_t* pName, const wchar_t* pSeconds)
+{
+    HANDLE hEvent = ::CreateEventW(nullptr, TRUE, FALSE, pName);
+    if (!hEvent)
+        return nExitNo;
+    Print(L"held");
+    ::Sleep(static_cast<DWORD>(std::wcstoul(pSeconds, nullptr, 10) * 1000));
+    ::CloseHandle(hEvent);
+    return nExitOk;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -885,5 +898,7 @@ int wmain(int argc, wchar_t** argv)
         return CmdWaitFocus(pArgs);
     if (sCmd == L"regvalue" && nArgs == 2)
         return CmdRegValue(pArgs[0], pArgs[1]);
+    if (sCmd == L"hold-event" && nArgs == 2)
+        return CmdHoldEvent(pArgs[0], pArgs[1]);
     return Usage();
 }

@@ -58,12 +58,24 @@ TEST_F(Startup, ARejectedPasswordLeavesTheWindowShownWithAnEmptyBox)
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
 }
 
-TEST_F(Startup, AnUnreachableServerDoesNotStopStartUp)
+TEST_F(Startup, AnUnreachableServerDoesNotStopStartUpNorLoseAHandedOverLink)
 {
     StoreAccount();
     Form.Form_Load(); // the fake transport has no answers: it cannot connect
     EXPECT_FALSE(M.View.bVisible);
     EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 10000);
+
+    // A link handed over before any login waits for one, rather than bringing up settings that are complete.
+    TrayEvent link;
+    link.nKind = TrayEventKind::AbreZimbra;
+    link.sCommandLine = "bob@example.com";
+    Form.OnTrayEvent(link);
+    EXPECT_FALSE(M.View.bVisible);
+    EXPECT_TRUE(M.Shell.Opened.empty());
+    AnswerWith(LoginAnswer());
+    (void)Form.Cycle.Comprobar();
+    ASSERT_EQ(M.Shell.Opened.size(), 1u);
+    EXPECT_NE(M.Shell.Opened[0].find("to=bob@example.com"), std::string::npos) << M.Shell.Opened[0];
 }
 
 TEST_F(Startup, ExitDuringAMessageBoxWaitsUntilTheBoxIsClosed)
