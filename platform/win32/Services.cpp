@@ -43,6 +43,27 @@ int32_t CurrentOffsetMinutes()
     }
 }
 
+// Windows lets only the foreground program choose the next one: joined to the input of the foreground's thread
+// and the target's for these steps, this program may. Always undone.
+void ActivateWindow(HWND hTarget)
+{
+    const DWORD nOwn = ::GetCurrentThreadId();
+    const DWORD nForeground = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+    const DWORD nTarget = ::GetWindowThreadProcessId(hTarget, nullptr);
+    const bool bForeground = nForeground != 0 && nForeground != nOwn && ::AttachThreadInput(nOwn, nForeground, TRUE);
+    const bool bTarget = nTarget != 0 && nTarget != nOwn && ::AttachThreadInput(nOwn, nTarget, TRUE);
+    if (!::SetForegroundWindow(hTarget))
+        ::PostMessageW(hTarget, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    ::SetWindowPos(hTarget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    if (::IsIconic(hTarget))
+        ::ShowWindow(hTarget, SW_RESTORE);
+    ::SetActiveWindow(hTarget);
+    if (bTarget)
+        ::AttachThreadInput(nOwn, nTarget, FALSE);
+    if (bForeground)
+        ::AttachThreadInput(nOwn, nForeground, FALSE);
+}
+
 // The folder of Quorvel.exe, with its last backslash.
 std::wstring ProgramFolder()
 {
@@ -195,7 +216,7 @@ std::optional<std::string> Win32Shell::OpenUrl(const std::string& sUrl)
 void Win32Shell::ActivateMainWindow()
 {
     ::ShowWindow(hMain, SW_SHOW);
-    ::SetForegroundWindow(hMain);
+    ActivateWindow(hMain);
     ::SetWindowPos(hMain, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     ::SetWindowPos(hMain, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
 }
@@ -252,24 +273,7 @@ std::string Win32WindowTree::ClassName(WindowId nWindow)
 
 void Win32WindowTree::Activate(WindowId nWindow)
 {
-    // Windows lets only the foreground program choose the next one: joined to the input of the foreground's
-    // thread and the target's for these steps, this program may. Always undone.
-    HWND hTarget = WindowOf(nWindow);
-    const DWORD nOwn = ::GetCurrentThreadId();
-    const DWORD nForeground = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
-    const DWORD nTarget = ::GetWindowThreadProcessId(hTarget, nullptr);
-    const bool bForeground = nForeground != 0 && nForeground != nOwn && ::AttachThreadInput(nOwn, nForeground, TRUE);
-    const bool bTarget = nTarget != 0 && nTarget != nOwn && ::AttachThreadInput(nOwn, nTarget, TRUE);
-    if (!::SetForegroundWindow(hTarget))
-        ::PostMessageW(hTarget, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-    ::SetWindowPos(hTarget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    if (::IsIconic(hTarget))
-        ::ShowWindow(hTarget, SW_RESTORE);
-    ::SetActiveWindow(hTarget);
-    if (bTarget)
-        ::AttachThreadInput(nOwn, nTarget, FALSE);
-    if (bForeground)
-        ::AttachThreadInput(nOwn, nForeground, FALSE);
+    ActivateWindow(WindowOf(nWindow));
 }
 
 } // namespace qv::win32

@@ -26,6 +26,7 @@ import wineenv  # noqa: E402
 from e2ecase import (BOUND, CMD_EXIT, SETTINGS_KEY, TRAY_WINDOW, WM_COMMAND, E2ECase, report_times,  # noqa: E402
                      require_build, screenshot_on_failure)
 
+WM_CLOSE = 0x0010
 WM_CANCELMODE = 0x001F
 TRAY_CALLBACK = 0x0882  # the icon's callback message, uID 1
 ICON_ID = 1
@@ -425,6 +426,27 @@ class TrayTest(TrayTestCase):
         location = self.follow_sign_on(address)
         self.assertTrue(location.endswith("/zimbra/mail"), location)
         self.assert_running("after opening the web mail")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_balloon_click_brings_an_open_web_mail_window_forward(self):
+        record = self.use_stand_in_browser()
+        window = self.env.spawn(wineenv.find_helper("qvbrowser.exe"), wineenv.windows_path(record), "--window",
+                                "MozillaWindowClass", "Zimbra: Inbox (2) - Mozilla Firefox", log_name="web-mail-window")
+        opened, _ = wineenv.wait_for(lambda: record.is_file() and "window" in record.read_text(), BOUND)
+        self.assertTrue(opened, "the stand-in browser's window did not open")
+        self.start_with_mail(unread=2)
+        self.wait_balloon("start-up balloon in explorer's log", lambda b: b.title == UNREAD_TITLE)
+        result = self.probe("post", *TRAY_WINDOW, hex(TRAY_CALLBACK), str(ICON_ID), hex(NIN_BALLOONUSERCLICK))
+        self.assertTrue(result.ok, result.out)
+        activated, seconds = wineenv.wait_for(lambda: "activated" in record.read_text().splitlines(), BOUND)
+        self.assertTrue(activated, f"the open web-mail window was not activated{self.program_log_tail()}")
+        self.record("balloon click until the web-mail window was active", seconds)
+        self.env.screenshot(self.env.artifacts / "web_mail_window_forward.png")
+        self.assertEqual([line for line in record.read_text().splitlines() if "://" in line], [],
+                         "a browser was started although a web-mail window was open")
+        self.probe("post", "MozillaWindowClass", "-", hex(WM_CLOSE), "0", "0")
+        window.wait(timeout=BOUND)
         self.exit_quorvel()
 
     @screenshot_on_failure
