@@ -22,11 +22,13 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+import fakerun  # noqa: E402
 import wineenv  # noqa: E402
 from e2ecase import (BOUND, CMD_EXIT, SETTINGS_KEY, TRAY_WINDOW, WM_COMMAND, E2ECase, report_times,  # noqa: E402
                      require_build, screenshot_on_failure)
 
 WM_CLOSE = 0x0010
+CMD_OPEN_ZIMBRA = 103
 WM_CANCELMODE = 0x001F
 TRAY_CALLBACK = 0x0882  # the icon's callback message, uID 1
 ICON_ID = 1
@@ -196,8 +198,12 @@ class TrayTestCase(E2ECase):
         path = self.env.artifacts / "scenario.json"
         path.write_text(json.dumps(scenario, ensure_ascii=False, indent=2), encoding="utf-8")
         self.port = self.env.start_fake_server(str(path))
+        self.start_program(f"127.0.0.1:{self.port}", settings, debug, args, together)
+
+    def start_program(self, host, settings=(), debug="-all", args=(), together=None):
+        """Starts Quorvel.exe signed in to host; returns when the tray window exists."""
         self.env.reg_import([
-            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", f"127.0.0.1:{self.port}"),
+            (SETTINGS_KEY, "ZimbraHost", "REG_SZ", host),
             (SETTINGS_KEY, "Username", "REG_SZ", "alice"),
             (SETTINGS_KEY, "Password", "REG_SZ", "text:secret"),
             (SETTINGS_KEY, "Ventana", "REG_SZ", "0"),
@@ -409,7 +415,9 @@ class TrayTest(TrayTestCase):
         finally:
             connection.close()
         self.assertEqual(answer.status, 302, "the server refused the pre-authentication address")
-        self.clock.wait(lambda requests: sum(1 for r in requests.values() if is_check(r)) >= checks + 2, BOUND)
+        later, _ = self.clock.wait(
+            lambda requests: sum(1 for r in requests.values() if is_check(r)) >= checks + 2, BOUND)
+        self.assertTrue(later, "no further checks after the sign-on")
         logins = [r for r in self.env.server_requests() if "<AuthRequest" in r.get("body", "")]
         self.assertEqual(len(logins), 2, "the program had to log in again after the browser's sign-on")
         return answer.getheader("Location") or ""
@@ -447,6 +455,47 @@ class TrayTest(TrayTestCase):
                          "a browser was started although a web-mail window was open")
         self.probe("post", "MozillaWindowClass", "-", hex(WM_CLOSE), "0", "0")
         window.wait(timeout=BOUND)
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_referred_login_gives_the_browser_a_token_of_the_configured_server(self):
+        """The configured server refers every login to the one that holds the mailbox: the program's session
+        moves there, while the browser's token comes from, and goes to, the configured server alone."""
+        record = self.use_stand_in_browser()
+        holding = self.env.artifacts / "scenario-holding.json"
+        holding.write_text(json.dumps({"prefs": {"zimbraPrefMailPollingInterval": f"{POLLING_SECONDS}s"}}),
+                           encoding="utf-8")
+        holder = self.env.start_fake_server(str(holding))
+        referring = self.env.artifacts / "scenario-referring.json"
+        referring.write_text(json.dumps({"script": [
+            {"match": {"method": "POST", "contains": "AuthRequest"}, "always": True,
+             "respond": {"emulate": True, "refer": f"127.0.0.1:{holder}"}}]}), encoding="utf-8")
+        referring_log = self.env.artifacts / "referring-requests.jsonl"
+        server, configured = fakerun.start(referring_log, str(referring))
+        self.addCleanup(fakerun.stop, server)
+        self.port = configured
+        self.start_program(f"127.0.0.1:{configured}")
+        checked, _ = self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        self.assertTrue(checked, "the program never checked at the server holding the mailbox")
+
+        self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(CMD_OPEN_ZIMBRA), "0")
+        address = self.wait_opened(record, "Open Zimbra until the browser ran")
+        base = f"http://127.0.0.1:{configured}"
+        match = re.fullmatch(re.escape(f"{base}/service/preauth?isredirect=1&authtoken=") + r"([0-9a-f_]+)", address)
+        self.assertIsNotNone(match, f"the opened address: {address}")
+        logins = [r for r in fakerun.read_requests(referring_log) if "<AuthRequest" in r.get("body", "")]
+        self.assertEqual(len(logins), 2, "the program's first login, then the browser's, at the configured server")
+        self.assertNotIn("<session", logins[1]["body"])
+        token = match.group(1)
+        self.assertFalse([r for r in self.env.server_requests() if token in json.dumps(r)],
+                         "the browser's token reached the server the login was referred to")
+        held = sum(1 for r in self.env.server_requests() if "<AuthRequest" in r.get("body", ""))
+        checks = sum(1 for r in self.env.server_requests() if is_check(r))
+        later, _ = self.clock.wait(
+            lambda requests: sum(1 for r in requests.values() if is_check(r)) >= checks + 2, BOUND)
+        self.assertTrue(later, "no further checks at the server holding the mailbox")
+        self.assertEqual(sum(1 for r in self.env.server_requests() if "<AuthRequest" in r.get("body", "")), held,
+                         "the program logged in again at the server holding the mailbox")
         self.exit_quorvel()
 
     @screenshot_on_failure
