@@ -21,6 +21,7 @@ constexpr uint64_t nSizeLimit = 0xFFFFFFFFu; // at and beyond it an archive need
 constexpr size_t nMaxEntries = 0xFFFF;
 constexpr size_t nLocalFixed = 30, nCentralFixed = 46, nEndFixed = 22;
 constexpr size_t nChunk = 64 * 1024;
+constexpr size_t nPackedChunk = 16 * 1024;    // below a read's size, so that draining deflate's output is no rare path
 constexpr int nMaxDepth = 64;                 // a junction or a linked folder that points up would never end
 constexpr uint32_t nEarliestDos = 0x00210000; // 1 January 1980, the first day the format can tell
 constexpr uint16_t nFlagUtf8 = 0x0800, nFlagDescriptor = 0x0008;
@@ -447,7 +448,7 @@ private:
         if (deflateInit2(&Z.Stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
             return Failed(nExitWriteFailed, "zlib could not start");
         Z.bReady = true;
-        std::vector<unsigned char> Plain(nChunk), Packed(nChunk);
+        std::vector<unsigned char> Plain(nChunk), Packed(nPackedChunk);
         int nFlush = Z_NO_FLUSH;
         nCrc = crc32(0, nullptr, 0);
         while (nFlush != Z_FINISH)
@@ -465,9 +466,9 @@ private:
             do
             {
                 Z.Stream.next_out = Packed.data();
-                Z.Stream.avail_out = static_cast<uInt>(nChunk);
+                Z.Stream.avail_out = static_cast<uInt>(nPackedChunk);
                 (void)deflate(&Z.Stream, nFlush); // cannot fail with a valid stream and room for output
-                const size_t nHave = nChunk - Z.Stream.avail_out;
+                const size_t nHave = nPackedChunk - Z.Stream.avail_out;
                 if (!Emit(Packed.data(), nHave))
                     return false;
                 nPacked += nHave;
