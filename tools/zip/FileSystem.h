@@ -59,7 +59,7 @@ public:
     virtual std::string LastError() = 0;                        // the system's words for the last failure
     virtual bool IsSeparator(char ch) const = 0;
     virtual bool CaseBlind() const = 0;     // names differing only in case are one name
-    virtual uint8_t HostSystem() const = 0; // the high byte of "version made by": 0 MS-DOS, 3 Unix
+    virtual uint8_t HostSystem() const = 0; // the high byte of "version made by": 3 Unix, 10 Windows NTFS
 };
 
 } // namespace qv::zip

@@ -220,7 +220,9 @@ public:
 
     bool IsSeparator(char ch) const override { return ch == '\\' || ch == '/'; }
     bool CaseBlind() const override { return true; }
-    uint8_t HostSystem() const override { return 0; }
+    // Windows NTFS, not MS-DOS: Debian's unzip reads an MS-DOS archive's names in the OEM code page, even those
+    // flagged as UTF-8. The attributes mean the same for both.
+    uint8_t HostSystem() const override { return 10; }
 };
 
 } // namespace
