@@ -3,6 +3,7 @@
 // shellapi.h needs windows.h before it
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Packer.h"
