@@ -81,9 +81,12 @@ class Packer(unittest.TestCase):
     def test_a_missing_file_fails_and_leaves_the_archive_alone(self):
         self.pack_groups()
         before = Path(self.archive).read_bytes()
+        with open(self.root / "docs" / "huge.bin", "wb") as huge:  # sparse: no disk space, no time
+            huge.truncate(4 << 30)
         for words in (["-SXju", self.archive, "a b.txt", "missing.txt"], ["-SXju", self.archive, "nothing*.txt"],
                       ["-SXjw", self.archive, "a b.txt"],
-                      ["-SXju", self.archive, "a b.txt", "/proc/self/mem"]):  # opens, then fails in the middle
+                      ["-SXju", self.archive, "a b.txt", "/proc/self/mem"],  # opens, then fails in the middle
+                      ["-SXju", self.archive, "a b.txt", "huge.bin"]):  # would need ZIP64
             failed = pack(self.root / "docs", *words)
             self.assertNotEqual(failed.returncode, 0, words)
             self.assertIn("zip error", failed.stderr, words)
