@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config python3 git openssl
   libgtest-dev libgmock-dev libpugixml-dev libpcre2-dev libcurl4-openssl-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev dpkg-dev
+  g++-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev dpkg-dev unzip
   wine wine64 xvfb xdotool imagemagick x11-utils
 )
 
