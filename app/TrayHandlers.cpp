@@ -30,10 +30,10 @@ void frmMain::OnTrayEvent(const TrayEvent& event)
             ShowSettingsWindow();
             P.Shell.ActivateMainWindow();
             break;
-        // FIXME: sending files and the mail-client hand-off are not built yet; the request is dropped, as a
-        // request without a receiver would be.
+        case TrayEventKind::MapiMensaje: UploadAndCompose(ParseMapiMessage(event.sCommandLine)); break;
+        // FIXME: the upload of files is not built yet; the request is dropped, as a request without a receiver
+        // would be.
         case TrayEventKind::UploadFile:
-        case TrayEventKind::MapiMensaje:
         default: break;
         }
     });
@@ -121,7 +121,11 @@ void frmMain::OnItemTrayEvent(int nTag, const TrayEvent& event)
         case TrayEventKind::BalloonShow: objNotify.CallOnBalloonShow(nTag); break;
         case TrayEventKind::AbreZimbra: objNotify.CallOnAbreZimbra(nTag, event.sCommandLine); break;
         case TrayEventKind::UploadFile: objNotify.CallOnUploadFile(nTag, event.sCommandLine); break;
-        case TrayEventKind::MapiMensaje: objNotify.CallOnMapiMensage(nTag, event.pData, event.cbData); break;
+        // The text as it was read when the message came: the sender's own bytes are gone by now.
+        case TrayEventKind::MapiMensaje:
+            objNotify.CallOnMapiMensage(nTag, event.sCommandLine.data(),
+                                        static_cast<uint32_t>(event.sCommandLine.size()));
+            break;
         case TrayEventKind::SettingsShowRequest: objNotify.CallOnSettingsShowRequest(nTag); break;
         default: break;
         }
@@ -197,8 +201,7 @@ void frmMain::objNotify_OnMapiMensaje(int, const void* lpMapiMessage, uint32_t c
 {
     TrayEvent event;
     event.nKind = TrayEventKind::MapiMensaje;
-    event.pData = lpMapiMessage;
-    event.cbData = cbData;
+    event.sCommandLine.assign(static_cast<const char*>(lpMapiMessage), lpMapiMessage ? cbData : 0);
     OnTrayEvent(event);
 }
 

@@ -13,7 +13,9 @@
 #include "session/AnswerReader.h"
 #include "session/Cancellation.h"
 #include "session/CheckCycle.h"
+#include "session/Draft.h"
 #include "session/ServerSession.h"
+#include "sending/MapiText.h"
 #include "settings/SettingsForm.h"
 #include "webmail/Webmail.h"
 
@@ -90,6 +92,10 @@ public:
     void ActOnStartRequest();
     void CancelAppointment();
     void mnuCalNotificar_Click();
+    // A message to send or save as a draft: without a session the settings come up; files are uploaded first.
+    void UploadAndCompose(const MapiMessage& message);
+    // The job's fields become a draft the web mail opens, or a message sent at once.
+    void HTTP_Completed(const DraftFields& job);
 
     // Appointment items' events, relayed with the item's position.
     void objNotify_OnMouseUp(int nButton, int nSource) override;
@@ -123,6 +129,7 @@ private:
     int nEventDepth = 0;
     int nOpenMessages = 0;
     int iCalItemActual = -1; // the item whose calendar menu was opened last
+    bool bComposing = false;
 };
 
 } // namespace qv

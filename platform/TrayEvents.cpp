@@ -57,6 +57,7 @@ TrayEvent DecodeCopyData(uint64_t nCode, const void* pData, uint32_t cbData, con
         event.nKind = TrayEventKind::MapiMensaje;
         event.pData = pData;
         event.cbData = cbData;
+        event.sCommandLine = Text(); // read now: the sender's bytes are gone once the message has been answered
         break;
     case 4: event.nKind = TrayEventKind::SettingsShowRequest; break;
     default: break;

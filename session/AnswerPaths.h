@@ -25,6 +25,7 @@ inline const std::string sRefreshTags = sContext + "refresh//tag";
 inline const std::string sApptSearch = sBody + "BatchResponse/SearchResponse";
 inline const std::string sApptSummaries = sBody + "BatchResponse/GetApptSummariesResponse";
 inline const std::string sCancelResponse = sBody + "BatchResponse/CancelAppointmentResponse";
+inline const std::string sSavedDraft = sBody + "SaveDraftResponse/m";
 // The notify blocks are found below it by one walk of its own (NotifyBlocks.h).
 inline const std::string sContextElement = "/soap:Envelope/soap:Header/context";
 
@@ -64,6 +65,7 @@ inline std::vector<std::string> All()
             sApptSummaries,
             sApptSummaries + "//appt",
             sCancelResponse,
+            sSavedDraft,
             "su"};
 }
 

@@ -132,6 +132,8 @@ bool AnswerReader::ProcessResponse(const std::string& sAnswer)
         return bResult;
     if (bLogin)
         ReadPreferences(root);
+    if (Xp.NodeExists(root, Paths::sSavedDraft))
+        sDraftId = Xp.AttributeText(root, Paths::sSavedDraft, "id");
 
     ReadRefresh(root);
     ReadNotifyBlocks(root);

@@ -40,6 +40,7 @@ public:
     int32_t nMailPollingInterval = 0;
     int32_t nReminderMinutes = 0;
     std::string sComposeFormat;
+    std::string sDraftId; // the draft saved last, until the web mail has been opened on it
 
     // What one answer announces.
     std::string sMensaje;

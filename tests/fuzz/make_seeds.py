@@ -2,7 +2,8 @@
 """Writes the large seed inputs of the fuzz targets, which are too big to keep in the repository.
 
 Usage: make_seeds.py OUT_DIR
-Creates OUT_DIR/process_response, OUT_DIR/filter and OUT_DIR/copy_data, each input under 1 MB.
+Creates OUT_DIR/process_response, OUT_DIR/filter, OUT_DIR/copy_data and OUT_DIR/mapi_text, each input under
+1 MB.
 """
 import struct
 import sys
@@ -100,10 +101,16 @@ def copy_data_seeds():
     yield "settings.bin", record(4, 0, 0x203, b"")
 
 
+def mapi_text_seeds():
+    yield "message.txt", "|@|1|@|Ann|@|2|@|ann@x.org|@|3|@|Bob|smtp:bob@x.org|@|4|@||@|5|@|Hi|@|6|@|Body|@|7|@|C:\\a.txt|a"
+    yield "many_files.txt", "|@|7|@|" + "|".join(f"C:\\f{i}.txt|f{i}" for i in range(20000))
+    yield "markers.txt", "|@|7|@|" * 100000 + "|@|5|@|" * 40000
+
+
 def main():
     out = Path(sys.argv[1])
     for folder, seeds in (("process_response", process_response_seeds()), ("filter", filter_seeds()),
-                          ("copy_data", copy_data_seeds())):
+                          ("copy_data", copy_data_seeds()), ("mapi_text", mapi_text_seeds())):
         (out / folder).mkdir(parents=True, exist_ok=True)
         for name, data in seeds:
             data = data.encode() if isinstance(data, str) else data
