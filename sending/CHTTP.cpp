@@ -60,6 +60,7 @@ struct Head
 {
     std::string sRequestLine;
     HeaderList Headers;
+    bool bElsewhere = false;
 };
 
 Head HeadFor(std::string_view sHead, const HttpTarget& target)
@@ -71,14 +72,19 @@ Head HeadFor(std::string_view sHead, const HttpTarget& target)
     const auto host = std::find_if(head.Headers.begin(), head.Headers.end(), bIsHost);
     if (host != head.Headers.end() && HostOnly(host->second) == AsciiLower(target.sHost))
         return head;
+    head.bElsewhere = true;
     std::erase_if(head.Headers, [](const auto& header) { return AsciiLower(header.first) == "cookie"; });
     if (host != head.Headers.end())
         host->second = Authority(target);
     return head;
 }
 
-std::string HeadText(const Head& head)
+// The head as the caller wrote it, byte for byte, unless it goes to another host.
+std::string WireHead(std::string_view sHead, const HttpTarget& target)
 {
+    const Head head = HeadFor(sHead, target);
+    if (!head.bElsewhere)
+        return std::string(sHead);
     std::string sText = head.sRequestLine + "\r\n";
     for (const auto& [sName, sValue] : head.Headers)
         sText += sName + ": " + sValue + "\r\n";
@@ -416,7 +422,7 @@ HttpResult CHTTP::SocketExchange(const HttpTarget& target, const HttpRequest& re
                    : Failure(HttpFailure::SendFailed, "The connection broke while the request was sent",
                              sent.nSystemCode);
     };
-    if (const SocketResult sent = connection->SendAll(HeadText(HeadFor(request.sHead, target))); sent.nError != SocketError::None)
+    if (const SocketResult sent = connection->SendAll(WireHead(request.sHead, target)); sent.nError != SocketError::None)
         return sendFailure(sent);
     BodyReader body(request.Body, Files);
     std::string sBlock(nSendBlock, '\0');

@@ -150,7 +150,7 @@ HeaderList ParseHeaders(std::string_view sHeaderBlock)
         if (sLine.empty())
             break;
         if ((sLine.front() == ' ' || sLine.front() == '\t') && !headers.empty())
-            headers.back().second += " " + Trim(sLine);
+            headers.back().second.append(" ").append(Trim(sLine));
         else if (const size_t nColon = sLine.find(':'); nColon != std::string_view::npos && nColon > 0)
             headers.emplace_back(std::string(sLine.substr(0, nColon)), Trim(sLine.substr(nColon + 1)));
         nAt = nEnd;

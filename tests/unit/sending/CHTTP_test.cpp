@@ -226,9 +226,10 @@ TEST_F(Client, EveryUnfinishedAnswerIsAFailureOnce)
 
 TEST_F(Client, TheCookieGoesOnlyToItsOwnHost)
 {
-    const std::string sOwn = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: Mail.Example.com:8080\r\n"
+    // The head goes out as written; only one sent elsewhere is written anew.
+    const std::string sOwn = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: Mail.Example.com:8080\r\nX:y\r\n"
                              "Content-Length: 5\r\nConnection: Close\r\nCookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
-    const std::string sElsewhere = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: other.example.com:81\r\n"
+    const std::string sElsewhere = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: other.example.com:81\r\nX: y\r\n"
                                    "Content-Length: 5\r\nConnection: Close\r\n\r\n";
     Net.Names["other.example.com"] = "127.0.0.2";
     HttpRequest request = Post("Mail.Example.com:8080", "he");
@@ -260,9 +261,10 @@ TEST_F(Client, TheCookieGoesOnlyToItsOwnHost)
     EXPECT_EQ(Tls.Last.nBodyLength, 5u);
     EXPECT_EQ(Tls.sBody, "hello");
     EXPECT_EQ(Tls.Last.Headers, (HeaderList{{"Host", "Mail.Example.com:8080"},
+                                            {"X", "y"},
                                             {"Cookie", "ZM_TEST=true; ZM_AUTH_TOKEN=tok"}}));
     (void)HTTP.POSTWrapper("https://other.example.com/", request);
-    EXPECT_EQ(Tls.Last.Headers, (HeaderList{{"Host", "other.example.com"}}));
+    EXPECT_EQ(Tls.Last.Headers, (HeaderList{{"Host", "other.example.com"}, {"X", "y"}}));
 }
 
 TEST_F(Client, AFileThatChangesWhileSentFailsTheRequest)
