@@ -48,12 +48,6 @@ std::string HostOnly(std::string_view sAuthority)
     return AsciiLower(nColon == std::string_view::npos ? sAuthority : sAuthority.substr(0, nColon));
 }
 
-std::string Authority(const HttpTarget& target)
-{
-    const bool bDefault = target.nPort == (target.bSecure ? 443 : 80);
-    return bDefault ? target.sHost : target.sHost + ":" + std::to_string(target.nPort);
-}
-
 // The request line and headers of a head, with the cookie kept for the request's own host: a request sent
 // elsewhere (a redirect's address) names that host and carries no Cookie line.
 struct Head
@@ -75,7 +69,7 @@ Head HeadFor(std::string_view sHead, const HttpTarget& target)
     head.bElsewhere = true;
     std::erase_if(head.Headers, [](const auto& header) { return AsciiLower(header.first) == "cookie"; });
     if (host != head.Headers.end())
-        host->second = Authority(target);
+        host->second = target.sAuthority;
     return head;
 }
 
@@ -117,6 +111,7 @@ HttpTarget SplitUrl(std::string_view sUrl)
     }
     const size_t nSlash = sUrl.find('/');
     const std::string_view sAuthority = sUrl.substr(0, nSlash);
+    target.sAuthority = std::string(sAuthority);
     if (nSlash != std::string_view::npos)
         target.sPath = std::string(sUrl.substr(nSlash));
     const size_t nColon = sAuthority.rfind(':');
@@ -337,7 +332,7 @@ HttpResult CHTTP::GETWrapper(const std::string& sURL, const std::string& sRefere
 {
     const HttpTarget target = SplitUrl(sURL);
     HttpRequest request;
-    request.sHead = BuildGetRequest(target.sPath, Authority(target),
+    request.sHead = BuildGetRequest(target.sPath, target.sAuthority,
                                     sReferer.empty() ? std::string() : "Referer: " + sReferer + "\r\n");
     HttpResult result = Exchange(sURL, request, false);
     ParseSetCookies(result.sResponse);

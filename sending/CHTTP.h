@@ -56,6 +56,7 @@ struct CookieEntry
 struct HttpTarget
 {
     bool bSecure = false;
+    std::string sAuthority; // host and port as written
     std::string sHost;
     uint16_t nPort = 80;
     std::string sPortText = "80"; // as written, for the messages

@@ -127,6 +127,16 @@ TEST_F(Client, CookieTable)
     EXPECT_EQ(HTTP.BuildCookieHeader(), "Cookie: a=d; n=1\r\n");
     EXPECT_NE(Net.sSent.find("\r\nConnection: Close\r\n\r\n"), std::string::npos) << Net.sSent; // no cookie yet
 
+    Net.sSent.clear();
+    Net.Answer = {"HTTP/1.1 200 OK\r\n\r\n"};
+    ASSERT_TRUE(HTTP.GETWrapper("HTTP://mail.example.com:80/a?b=1", "http://r/").Ok());
+    EXPECT_EQ(Net.sSent, "GET /a?b=1 HTTP/1.1\r\n"
+                         "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+                         "Referer: http://r/\r\nAccept-Language: en-us\r\n"
+                         "Content-Type: application/x-www-form-urlencoded\r\nAccept-Encoding: \r\n"
+                         "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows XP)\r\nHost: mail.example.com:80\r\n"
+                         "Connection: Close\r\nCookie: a=d; n=1\r\n\r\n");
+
     HTTP.CookieKey_SET(2, "z");
     EXPECT_EQ(HTTP.UBoundCookies(), 2);
     HTTP.RemoveCookie(0);
