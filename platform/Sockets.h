@@ -61,7 +61,7 @@ struct TlsRequest
     std::string sMethod;
     std::string sHost; // the name the certificate must carry
     uint16_t nPort = 443;
-    std::string sPath; // with its query
+    std::string sPath;                                        // with its query
     std::vector<std::pair<std::string, std::string>> Headers; // in order; the stack sets length and connection
     uint64_t nBodyLength = 0;
     // Fills at most the given bytes; returns how many, 0 at the end, -1 when the body cannot be read.

@@ -122,8 +122,8 @@ HttpTarget SplitUrl(std::string_view sUrl)
         target.sPortText = std::string(sPort);
         unsigned nPort = 0;
         const auto [pEnd, nError] = std::from_chars(sPort.data(), sPort.data() + sPort.size(), nPort);
-        target.bValid = !sPort.empty() && nError == std::errc() && pEnd == sPort.data() + sPort.size() &&
-                        nPort >= 1 && nPort <= 65535;
+        target.bValid = !sPort.empty() && nError == std::errc() && pEnd == sPort.data() + sPort.size() && nPort >= 1 &&
+                        nPort <= 65535;
         target.nPort = target.bValid ? static_cast<uint16_t>(nPort) : 0;
     }
     return target;
@@ -153,8 +153,6 @@ void CHTTP::ResetTransfer()
     nHeadersParsed = 0;
     nFileSize = 0;
 }
-
-// ---- Text helpers
 
 std::string CHTTP::Ansi2Utf8(std::string_view sCadena)
 {
@@ -207,8 +205,6 @@ std::string CHTTP::FileNameFromPath(std::string_view sPath)
     const size_t nSlash = sPath.rfind('\\', sPath.size() - 2);
     return std::string(nSlash == std::string_view::npos ? sPath : sPath.substr(nSlash + 1));
 }
-
-// ---- Cookies
 
 void CHTTP::Changed(std::vector<int16_t> changed)
 {
@@ -317,8 +313,6 @@ void CHTTP::ParseSetCookies(std::string_view sResponse)
     Changed(std::move(changed));
 }
 
-// ---- Exchange
-
 std::string CHTTP::BuildGetRequest(const std::string& sPath, const std::string& sHostName,
                                    const std::string& sRefererLine) const
 {
@@ -417,7 +411,8 @@ HttpResult CHTTP::SocketExchange(const HttpTarget& target, const HttpRequest& re
                    : Failure(HttpFailure::SendFailed, "The connection broke while the request was sent",
                              sent.nSystemCode);
     };
-    if (const SocketResult sent = connection->SendAll(WireHead(request.sHead, target)); sent.nError != SocketError::None)
+    if (const SocketResult sent = connection->SendAll(WireHead(request.sHead, target));
+        sent.nError != SocketError::None)
         return sendFailure(sent);
     BodyReader body(request.Body, Files);
     std::string sBlock(nSendBlock, '\0');
@@ -471,8 +466,8 @@ HttpResult CHTTP::SecureExchange(const HttpTarget& target, const HttpRequest& re
     const size_t nBlank = head.sRequestLine.find(' ');
     secure.sMethod = head.sRequestLine.substr(0, nBlank);
     const size_t nPathEnd = head.sRequestLine.find(' ', nBlank + 1);
-    secure.sPath = nBlank == std::string::npos ? target.sPath
-                                                : head.sRequestLine.substr(nBlank + 1, nPathEnd - nBlank - 1);
+    secure.sPath =
+        nBlank == std::string::npos ? target.sPath : head.sRequestLine.substr(nBlank + 1, nPathEnd - nBlank - 1);
     secure.sHost = target.sHost;
     secure.nPort = target.nPort;
     for (const auto& header : head.Headers)
@@ -503,8 +498,7 @@ HttpResult CHTTP::SecureExchange(const HttpTarget& target, const HttpRequest& re
         return Failure(HttpFailure::CannotConnect, answer.sDescription, answer.nSystemCode, bPost);
     case TransportError::CertificateRejected:
         return Failure(HttpFailure::CertificateRejected, answer.sDescription, answer.nSystemCode);
-    case TransportError::TimedOut:
-        return Failure(HttpFailure::TimedOut, answer.sDescription, answer.nSystemCode);
+    case TransportError::TimedOut: return Failure(HttpFailure::TimedOut, answer.sDescription, answer.nSystemCode);
     default: return Failure(HttpFailure::Other, answer.sDescription, answer.nSystemCode);
     }
     HttpResult result;

@@ -17,8 +17,7 @@
 namespace qv
 {
 
-enum class HttpFailure
-{
+enum class HttpFailure {
     None,
     NotStarted,
     InvalidSocket,
@@ -71,8 +70,7 @@ public:
     CHTTP(ISockets& sockets, ITlsHttp& tls, IFiles& files, IDialogs& dialogs);
 
     // The upload job, filled by the main window and read back by the draft composition.
-    std::string sAuthToken, sFilePaths, sFileNames, sHost, sAttachId, sSubject, sFromAddress, sFromName, sToName,
-        sBody;
+    std::string sAuthToken, sFilePaths, sFileNames, sHost, sAttachId, sSubject, sFromAddress, sFromName, sToName, sBody;
 
     // Events.
     std::function<void(const std::string& Header, int32_t bytesTotal)> Starting;

@@ -20,10 +20,10 @@ class FakeSockets final : public ISockets
 public:
     std::map<std::string, std::string> Names; // host name -> dotted address
     SocketError nConnectError = SocketError::None;
-    std::deque<std::string> Answer;                  // one receive each, then the end of the stream
-    SocketError nAfterAnswer = SocketError::None;    // or a failure instead of the end
-    std::string sSent;                               // every byte of every connection
-    std::string sConnectedTo;                        // "address:port" of the last connection
+    std::deque<std::string> Answer;               // one receive each, then the end of the stream
+    SocketError nAfterAnswer = SocketError::None; // or a failure instead of the end
+    std::string sSent;                            // every byte of every connection
+    std::string sConnectedTo;                     // "address:port" of the last connection
 
     std::string LookupIPv4(const std::string& sHost) override
     {

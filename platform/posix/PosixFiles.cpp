@@ -41,7 +41,9 @@ private:
 
 std::optional<uint64_t> PosixFiles::Size(const std::string& sPath)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(sPath.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
         return std::nullopt;
     return static_cast<uint64_t>(info.st_size);
@@ -49,7 +51,9 @@ std::optional<uint64_t> PosixFiles::Size(const std::string& sPath)
 
 bool PosixFiles::IsFolder(const std::string& sPath)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return ::stat(sPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 

@@ -129,9 +129,9 @@ TlsAnswer WinHttpTls::Exchange(const TlsRequest& request, const SocketTimeouts& 
     ::WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr,
                           &nBytes, WINHTTP_NO_HEADER_INDEX);
     std::wstring sHead(nBytes / sizeof(wchar_t) + 1, L'\0');
-    if (nBytes == 0 || !::WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF,
-                                              WINHTTP_HEADER_NAME_BY_INDEX, sHead.data(), &nBytes,
-                                              WINHTTP_NO_HEADER_INDEX))
+    if (nBytes == 0 ||
+        !::WinHttpQueryHeaders(hRequest.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                               sHead.data(), &nBytes, WINHTTP_NO_HEADER_INDEX))
         return FailedNow();
     sHead.resize(nBytes / sizeof(wchar_t));
     answer.sHead = Utf8(sHead);

@@ -69,7 +69,8 @@ public:
     {
         while (!sData.empty())
         {
-            const int nSent = ::send(Socket.get(), sData.data(), static_cast<int>(std::min<size_t>(sData.size(), INT_MAX)), 0);
+            const int nSent =
+                ::send(Socket.get(), sData.data(), static_cast<int>(std::min<size_t>(sData.size(), INT_MAX)), 0);
             if (nSent == SOCKET_ERROR)
                 return FailedNow();
             sData.remove_prefix(static_cast<size_t>(nSent));

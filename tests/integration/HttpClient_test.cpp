@@ -1,10 +1,9 @@
 // The program's own HTTP client against the fake server over BSD sockets and libcurl's TLS: the request and the
 // answer byte for byte, large bodies streamed to a slow reader, every way an exchange can fail, and where the
 // cookie may go.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,12 +67,13 @@ protected:
         request.AddBytes(sBytes);
         if (!sFile.empty())
             request.AddFile(sFile, std::filesystem::file_size(sFile));
+        const std::string sLength = std::to_string(request.BodyLength());
         request.sHead = "POST /service/upload?fmt=raw HTTP/1.1\r\n"
                         "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
                         "Content-Type: multipart/form-data; boundary=----QuorvelPostBoundary\r\n"
-                        "Host: " + sHost + "\r\n"
-                        "Content-Length: " + std::to_string(request.BodyLength()) + "\r\n"
-                        "Connection: Close\r\n"
+                        "Host: " +
+                        sHost + "\r\nContent-Length: " + sLength +
+                        "\r\nConnection: Close\r\n"
                         "Cookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
         return request;
     }
@@ -103,7 +103,8 @@ TEST_F(HttpClient, ARequestAndItsAnswerByteForByte)
                           R"(200,'null','a\u0000b\u00ff'\n)"));
     ASSERT_TRUE(server.IsRunning());
     std::ofstream(sFolder + "/small.txt", std::ios::binary) << std::string("line 1\r\nl\xC3\xADnea 2\0", 17);
-    const HttpRequest request = Request(server.HostAndPort(), "--B\r\nContent-Disposition: x\r\n\r\n", sFolder + "/small.txt");
+    const HttpRequest request =
+        Request(server.HostAndPort(), "--B\r\nContent-Disposition: x\r\n\r\n", sFolder + "/small.txt");
     const HttpResult result = HTTP.POSTWrapper(Upload(server), request);
     ASSERT_TRUE(result.Ok()) << result.sDescription;
     EXPECT_EQ(result.sResponse, std::string("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
@@ -142,8 +143,8 @@ TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
         HttpFailure nFailure;
     };
     const Case cases[] = {
-        {"never answers", R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"hang": true}}]})",
-         false, HttpFailure::TimedOut},
+        {"never answers", R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"hang": true}}]})", false,
+         HttpFailure::TimedOut},
         {"stops reading", R"({"reader": {"stop_after": 1048576, "then": "hang"}})", true, HttpFailure::TimedOut},
         {"closes while the body comes", R"({"reader": {"stop_after": 65536, "then": "close"}})", true,
          HttpFailure::SendFailed},
@@ -175,8 +176,8 @@ TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
 
 TEST_F(HttpClient, AnAnswerOfAnnouncedLengthIsNotWaitedFor)
 {
-    FakeServer server(Raw(R"(HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n200,'null','id'\n)",
-                          R"(, "then": "keep_open")"));
+    FakeServer server(
+        Raw(R"(HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n200,'null','id'\n)", R"(, "then": "keep_open")"));
     HTTP.Timeouts = {5000, 30000, 30000};
     const HttpResult result = HTTP.POSTWrapper(Upload(server), Request(server.HostAndPort(), "x"));
     EXPECT_TRUE(result.Ok()) << result.sDescription;
@@ -184,10 +185,11 @@ TEST_F(HttpClient, AnAnswerOfAnnouncedLengthIsNotWaitedFor)
 
 TEST_F(HttpClient, ARedirectToAnotherHostGetsNoCookie)
 {
-    FakeServer server(R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"raw": )"
-                      R"("HTTP/1.1 302 Found\r\nContent-Location: /nowhere\r\n)"
-                      R"(Location: http://localhost:{port}/service/upload?fmt=raw\r\n\r\n"}},)"
-                      R"({"match": {"path": "/service/upload"}, "respond": {"raw": "HTTP/1.1 200 OK\r\n\r\n200,'null','x'\n"}}]})");
+    FakeServer server(
+        R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"raw": )"
+        R"("HTTP/1.1 302 Found\r\nContent-Location: /nowhere\r\n)"
+        R"(Location: http://localhost:{port}/service/upload?fmt=raw\r\n\r\n"}},)"
+        R"({"match": {"path": "/service/upload"}, "respond": {"raw": "HTTP/1.1 200 OK\r\n\r\n200,'null','x'\n"}}]})");
     ASSERT_TRUE(server.IsRunning());
     const HttpRequest request = Request(server.HostAndPort(), "body");
     const HttpResult moved = HTTP.POSTWrapper(Upload(server), request);
@@ -215,8 +217,8 @@ TEST_F(HttpClient, ARedirectToAnotherHostGetsNoCookie)
 TEST_F(HttpClient, SafeConnectionChecksTheCertificate)
 {
     const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" + sFolder + "/key.pem' -out '" +
-                                 sFolder + "/cert.pem' >/dev/null 2>&1";
+                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
     ASSERT_EQ(std::system(sCommand.c_str()), 0);
     FakeServer server(Raw(R"(HTTP/1.1 302 Found\r\nLocation: http://localhost/elsewhere\r\nContent-Length: 0\r\n\r\n)"),
                       {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});

@@ -1,10 +1,11 @@
 // The HTTP client over a scripted network: its text helpers, the cookie table, answers read by their structure,
 // the connection messages, and where the cookie may go.
+#include "sending/CHTTP.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/fake/FakeSockets.h"
 #include "platform/fake/Fakes.h"
-#include "sending/CHTTP.h"
 
 namespace qv
 {
