@@ -73,6 +73,8 @@ TlsAnswer WinHttpTls::Exchange(const TlsRequest& request, const SocketTimeouts& 
                                 std::to_wstring(QUORVEL_VERSION_MINOR) + L"." +
                                 std::to_wstring(QUORVEL_VERSION_REVISION);
     // Windows 8.1 and later find the user's proxy themselves; older systems take the machine's WinHTTP proxy.
+    // FIXME: the SOAP transport's fallbacks (a typed proxy under Wine, per-request detection on older systems) are
+    // not shared with this exchange yet.
     UniqueInternet hSession(::WinHttpOpen(sAgent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                                           WINHTTP_NO_PROXY_BYPASS, 0));
     if (!hSession)
