@@ -52,5 +52,7 @@ using UniqueWindow = UniqueHandle<HWND, nullptr, ::DestroyWindow>;
 using UniqueFont = UniqueHandle<HFONT, nullptr, ::DeleteObject>;
 using UniqueIcon = UniqueHandle<HICON, nullptr, ::DestroyIcon>;
 using UniqueActCtx = UniqueHandle<HANDLE, nullptr, ::ReleaseActCtx>; // a failed CreateActCtx is kept as nullptr
+using UniqueSocket = UniqueHandle<SOCKET, INVALID_SOCKET, ::closesocket>;
+using UniqueFile = UniqueHandle<HANDLE, nullptr, ::CloseHandle>; // a failed CreateFileW is kept as nullptr
 
 } // namespace qv::win32

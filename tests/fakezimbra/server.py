@@ -10,7 +10,6 @@ listens. It always stops by itself: after --lifetime seconds, after --idle-timeo
 without a request, or on SIGTERM/SIGINT."""
 
 import argparse
-import base64
 import json
 import os
 import signal
@@ -21,6 +20,7 @@ import time
 import traceback
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+import zraw
 import zweb
 from zmailbox import Mailbox
 from zscenario import Scenario
@@ -63,7 +63,7 @@ class App:
                 return
             line = {"n": self.logged, "method": request.method, "path": request.path, "version": request.version,
                     "headers": [[name, value] for name, value in request.headers.items()],
-                    "body_b64": base64.b64encode(request.body).decode("ascii"), "body": request.text}
+                    **zraw.body_fields(request.body)}
             self.log.write(json.dumps(line, ensure_ascii=False) + "\n")
             self.log.flush()
 
@@ -83,6 +83,8 @@ class App:
     def answer(self, request, respond):
         """(status, headers, body) from a script entry's respond object; an entry that gives
         neither a fault nor a literal answer changes the emulation's behaviour at most."""
+        if zraw.is_raw(respond):
+            return None  # written as it is by send
         if "fault" in respond:
             fault = respond["fault"]
             return fault.get("status", 500), list(SOAP_HEADERS), SoapFault.from_json(fault).answer().encode("utf-8")
@@ -135,9 +137,12 @@ class Handler(BaseHTTPRequestHandler):
         app = self.server.app
         app.touch()
         try:
-            body = self.read_body()
+            body = zraw.read_body(self, app.scenario.config, app.stopping)
         except ValueError:
             self.send_error(400, "Bad body framing")
+            return
+        if body is None:  # the scenario's reader stopped taking the body
+            self.close_connection = True
             return
         request = Request(self, body)
         app.apply_due_events()
@@ -193,6 +198,8 @@ class Handler(BaseHTTPRequestHandler):
         return True
 
     def send(self, answer, respond):
+        if zraw.send_raw(self, respond, self.server.app.stopping):
+            return
         status, headers, body = answer
         self.send_response(status, respond.get("reason"))
         for name, value in headers:

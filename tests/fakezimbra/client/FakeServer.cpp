@@ -66,6 +66,21 @@ std::string HostHeader(const std::string& sLine)
     return std::regex_search(sLine, match, pattern) ? match[1].str() : std::string();
 }
 
+// The log's header pairs; their texts hold no escapes but \" and \\.
+std::vector<std::pair<std::string, std::string>> Headers(const std::string& sLine)
+{
+    const size_t nStart = sLine.find("\"headers\": [");
+    const size_t nEnd = sLine.find("]]", nStart);
+    if (nStart == std::string::npos || nEnd == std::string::npos)
+        return {};
+    const std::string sList = sLine.substr(nStart, nEnd + 2 - nStart);
+    const std::regex pair("\\[\"((?:[^\"\\\\]|\\\\.)*)\", \"((?:[^\"\\\\]|\\\\.)*)\"\\]");
+    std::vector<std::pair<std::string, std::string>> headers;
+    for (auto it = std::sregex_iterator(sList.begin(), sList.end(), pair); it != std::sregex_iterator(); ++it)
+        headers.emplace_back((*it)[1].str(), (*it)[2].str());
+    return headers;
+}
+
 } // namespace
 
 FakeServer::FakeServer(const std::string& sScenario, const std::vector<std::string>& extraArgs)
@@ -145,8 +160,14 @@ std::vector<RecordedRequest> FakeServer::Requests() const
     std::vector<RecordedRequest> requests;
     std::istringstream log(ReadFile(sFolder + "/log.jsonl"));
     for (std::string sLine; std::getline(log, sLine);)
-        requests.push_back(
-            {Field(sLine, "method"), Field(sLine, "path"), HostHeader(sLine), Base64Decode(Field(sLine, "body_b64"))});
+    {
+        RecordedRequest request{Field(sLine, "method"), Field(sLine, "path"), HostHeader(sLine),
+                                Base64Decode(Field(sLine, "body_b64")), Headers(sLine), 0, Field(sLine, "body_sha256")};
+        std::smatch length;
+        if (std::regex_search(sLine, length, std::regex("\"body_len\": ([0-9]+)")))
+            request.nBodyLength = std::stoull(length[1].str());
+        requests.push_back(std::move(request));
+    }
     return requests;
 }
 

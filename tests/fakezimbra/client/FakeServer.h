@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::test
@@ -13,6 +14,9 @@ struct RecordedRequest
     std::string sPath;
     std::string sHost; // the Host header
     std::string sBody; // exact bytes
+    std::vector<std::pair<std::string, std::string>> Headers; // in received order
+    size_t nBodyLength = 0;  // of a large body, which the log keeps as its length and digest
+    std::string sBodySha256; // lower-case hex
 };
 
 class FakeServer

@@ -1,0 +1,248 @@
+// The program's own HTTP client against the fake server over BSD sockets and libcurl's TLS: the request and the
+// answer byte for byte, large bodies streamed to a slow reader, every way an exchange can fail, and where the
+// cookie may go.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "fakezimbra/client/FakeServer.h"
+#include "platform/fake/Fakes.h"
+#include "platform/posix/CurlTls.h"
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/PosixSockets.h"
+#include "sending/CHTTP.h"
+
+namespace qv
+{
+namespace
+{
+
+using test::FakeServer;
+
+constexpr uint64_t nLargeBytes = 24u << 20; // beyond every socket buffer on the way
+
+class HttpClient : public ::testing::Test
+{
+protected:
+    static std::string sFolder, sLargeFile;
+
+    static void SetUpTestSuite()
+    {
+        sFolder = std::filesystem::temp_directory_path() / ("quorvel-http-" + std::to_string(getpid()));
+        std::filesystem::create_directories(sFolder);
+        sLargeFile = sFolder + "/large.bin";
+        std::ofstream file(sLargeFile, std::ios::binary);
+        std::string sBlock(1 << 20, '\0');
+        for (uint64_t n = 0; n < nLargeBytes / sBlock.size(); ++n)
+        {
+            for (size_t i = 0; i < sBlock.size(); ++i)
+                sBlock[i] = static_cast<char>((i * 31 + n * 7) & 0xFF);
+            file.write(sBlock.data(), static_cast<std::streamsize>(sBlock.size()));
+        }
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(sFolder); }
+
+    PosixSockets Sockets;
+    CurlTls Tls;
+    PosixFiles Files;
+    fake::FakeDialogs Dialogs;
+    CHTTP HTTP{Sockets, Tls, Files, Dialogs};
+
+    void SetUp() override { HTTP.Timeouts = {5000, 10000, 10000}; }
+
+    static std::string Upload(const FakeServer& server, bool bSecure = false)
+    {
+        return std::string(bSecure ? "https://" : "http://") + server.HostAndPort() + "/service/upload?fmt=raw";
+    }
+    // An upload as the program writes it, with the body of the given pieces.
+    static HttpRequest Request(const std::string& sHost, const std::string& sBytes, const std::string& sFile = {})
+    {
+        HttpRequest request;
+        request.AddBytes(sBytes);
+        if (!sFile.empty())
+            request.AddFile(sFile, std::filesystem::file_size(sFile));
+        const std::string sLength = std::to_string(request.BodyLength());
+        request.sHead = "POST /service/upload?fmt=raw HTTP/1.1\r\n"
+                        "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+                        "Content-Type: multipart/form-data; boundary=----QuorvelPostBoundary\r\n"
+                        "Host: " +
+                        sHost + "\r\nContent-Length: " + sLength +
+                        "\r\nConnection: Close\r\n"
+                        "Cookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
+        return request;
+    }
+    static std::string Sha256(const std::string& sPath)
+    {
+        std::string sDigest(64, '\0');
+        FILE* pPipe = ::popen(("sha256sum '" + sPath + "'").c_str(), "r");
+        const size_t nRead = pPipe ? std::fread(sDigest.data(), 1, sDigest.size(), pPipe) : 0;
+        if (pPipe)
+            ::pclose(pPipe);
+        sDigest.resize(nRead);
+        return sDigest;
+    }
+    static std::string Raw(const std::string& sAnswer, const std::string& sMore = {})
+    {
+        return R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"raw": ")" + sAnswer + "\"" + sMore +
+               "}}]}";
+    }
+};
+
+std::string HttpClient::sFolder, HttpClient::sLargeFile;
+
+TEST_F(HttpClient, ARequestAndItsAnswerByteForByte)
+{
+    // A zero byte and a byte that is no UTF-8 in the answer: both arrive.
+    FakeServer server(Raw(R"(HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n)"
+                          R"(200,'null','a\u0000b\u00ff'\n)"));
+    ASSERT_TRUE(server.IsRunning());
+    std::ofstream(sFolder + "/small.txt", std::ios::binary) << std::string("line 1\r\nl\xC3\xADnea 2\0", 17);
+    const HttpRequest request =
+        Request(server.HostAndPort(), "--B\r\nContent-Disposition: x\r\n\r\n", sFolder + "/small.txt");
+    const HttpResult result = HTTP.POSTWrapper(Upload(server), request);
+    ASSERT_TRUE(result.Ok()) << result.sDescription;
+    EXPECT_EQ(result.sResponse, std::string("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+                                            "200,'null','a\0b\xFF'\n",
+                                            77));
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].sMethod, "POST");
+    EXPECT_EQ(requests[0].sPath, "/service/upload?fmt=raw");
+    EXPECT_EQ(requests[0].Headers, ParseHeaders(request.sHead));
+    EXPECT_EQ(requests[0].sBody,
+              "--B\r\nContent-Disposition: x\r\n\r\n" + std::string("line 1\r\nl\xC3\xADnea 2\0", 17));
+}
+
+TEST_F(HttpClient, ALargeFileReachesASlowReaderWhole)
+{
+    FakeServer server(R"({"reader": {"piece": 262144, "pause": 0.002},)" +
+                      Raw(R"(HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n200,'null','id'\n)").substr(1));
+    ASSERT_TRUE(server.IsRunning());
+    HTTP.Timeouts = {5000, 2000, 2000};
+    const HttpResult result = HTTP.POSTWrapper(Upload(server), Request(server.HostAndPort(), "", sLargeFile));
+    ASSERT_TRUE(result.Ok()) << result.sDescription;
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].nBodyLength, nLargeBytes);
+    EXPECT_EQ(requests[0].sBodySha256, Sha256(sLargeFile));
+}
+
+TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
+{
+    struct Case
+    {
+        const char* sWhat;
+        std::string sScenario;
+        bool bLarge;
+        HttpFailure nFailure;
+    };
+    const Case cases[] = {
+        {"never answers", R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"hang": true}}]})", false,
+         HttpFailure::TimedOut},
+        {"stops reading", R"({"reader": {"stop_after": 1048576, "then": "hang"}})", true, HttpFailure::TimedOut},
+        {"closes while the body comes", R"({"reader": {"stop_after": 65536, "then": "close"}})", true,
+         HttpFailure::SendFailed},
+        {"closes unanswered", R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"close": true}}]})",
+         false, HttpFailure::NoHeaderEnd},
+        {"ends inside the headers", Raw(R"(HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n)"), false,
+         HttpFailure::NoHeaderEnd},
+    };
+    HTTP.Timeouts = {5000, 1000, 1000};
+    for (const Case& c : cases)
+    {
+        FakeServer server(c.sScenario);
+        ASSERT_TRUE(server.IsRunning()) << c.sWhat;
+        const HttpResult result =
+            HTTP.POSTWrapper(Upload(server), Request(server.HostAndPort(), "x", c.bLarge ? sLargeFile : ""));
+        EXPECT_EQ(result.nFailure, c.nFailure) << c.sWhat << ": " << result.sDescription;
+        EXPECT_FALSE(result.bShown) << c.sWhat;
+        EXPECT_FALSE(result.sDescription.empty()) << c.sWhat;
+    }
+    EXPECT_TRUE(Dialogs.Shown.empty());
+
+    // A closed port is told by the connection message alone.
+    const HttpResult refused = HTTP.POSTWrapper("http://127.0.0.1:1/service/upload?fmt=raw", Request("h", "x"));
+    EXPECT_EQ(refused.nFailure, HttpFailure::CannotConnect);
+    EXPECT_TRUE(refused.bShown);
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].sText, "Problem connecting to 127.0.0.1 at port 1");
+}
+
+TEST_F(HttpClient, AnAnswerOfAnnouncedLengthIsNotWaitedFor)
+{
+    FakeServer server(
+        Raw(R"(HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n200,'null','id'\n)", R"(, "then": "keep_open")"));
+    HTTP.Timeouts = {5000, 30000, 30000};
+    const HttpResult result = HTTP.POSTWrapper(Upload(server), Request(server.HostAndPort(), "x"));
+    EXPECT_TRUE(result.Ok()) << result.sDescription;
+}
+
+TEST_F(HttpClient, ARedirectToAnotherHostGetsNoCookie)
+{
+    FakeServer server(
+        R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"raw": )"
+        R"("HTTP/1.1 302 Found\r\nContent-Location: /nowhere\r\n)"
+        R"(Location: http://localhost:{port}/service/upload?fmt=raw\r\n\r\n"}},)"
+        R"({"match": {"path": "/service/upload"}, "respond": {"raw": "HTTP/1.1 200 OK\r\n\r\n200,'null','x'\n"}}]})");
+    ASSERT_TRUE(server.IsRunning());
+    const HttpRequest request = Request(server.HostAndPort(), "body");
+    const HttpResult moved = HTTP.POSTWrapper(Upload(server), request);
+    ASSERT_TRUE(moved.Ok()) << moved.sDescription;
+    const std::string sLocation = GetHeaderValue(ParseAnswer(moved.sResponse)->sHeaderBlock, "Location");
+    ASSERT_EQ(sLocation, "http://localhost:" + std::to_string(server.Port()) + "/service/upload?fmt=raw");
+    ASSERT_TRUE(HTTP.POSTWrapper(sLocation, request).Ok());
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const auto cookie = [](const test::RecordedRequest& recorded) {
+        for (const auto& [sName, sValue] : recorded.Headers)
+            if (sName == "Cookie")
+                return sValue;
+        return std::string("(none)");
+    };
+    EXPECT_EQ(cookie(requests[0]), "ZM_TEST=true; ZM_AUTH_TOKEN=tok");
+    EXPECT_EQ(cookie(requests[1]), "(none)");
+    EXPECT_EQ(requests[1].sHost, "localhost:" + std::to_string(server.Port()));
+    EXPECT_EQ(requests[1].sBody, "body");
+}
+
+// Over TLS: the same request to a certificate the test trusts, which never follows a redirect, and nothing at all
+// to one it does not trust.
+TEST_F(HttpClient, SafeConnectionChecksTheCertificate)
+{
+    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    FakeServer server(Raw(R"(HTTP/1.1 302 Found\r\nLocation: http://localhost/elsewhere\r\nContent-Length: 0\r\n\r\n)"),
+                      {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
+    ASSERT_TRUE(server.IsRunning());
+    const HttpRequest request = Request(server.HostAndPort(), "--B\r\n", sLargeFile);
+
+    const HttpResult untrusted = HTTP.POSTWrapper(Upload(server, true), request);
+    EXPECT_EQ(untrusted.nFailure, HttpFailure::CertificateRejected) << untrusted.sDescription;
+    EXPECT_FALSE(untrusted.bShown);
+    EXPECT_TRUE(server.Requests().empty());
+
+    Tls.sCaFile = sFolder + "/cert.pem";
+    const HttpResult trusted = HTTP.POSTWrapper(Upload(server, true), request);
+    ASSERT_TRUE(trusted.Ok()) << trusted.sDescription;
+    EXPECT_EQ(trusted.sResponse.rfind("HTTP/1.1 302 Found\r\nLocation: http://localhost/elsewhere\r\n", 0), 0u);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].nBodyLength, 5 + nLargeBytes);
+    EXPECT_EQ(requests[0].sHost, server.HostAndPort());
+    EXPECT_NE(std::find(requests[0].Headers.begin(), requests[0].Headers.end(),
+                        std::pair<std::string, std::string>("Cookie", "ZM_TEST=true; ZM_AUTH_TOKEN=tok")),
+              requests[0].Headers.end());
+    EXPECT_TRUE(Dialogs.Shown.empty());
+}
+
+} // namespace
+} // namespace qv
