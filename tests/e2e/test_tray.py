@@ -534,6 +534,40 @@ class TrayTest(TrayTestCase):
         self.exit_quorvel()
 
     @screenshot_on_failure
+    def test_mail_clients_message_becomes_a_draft_or_is_sent(self):
+        """What the mail-client library hands over (code 3): a subject alone ends in a draft the web mail opens
+        on; recipients, a subject and a body are sent at once and open nothing."""
+        record = self.use_stand_in_browser()
+        self.start_with_mail()
+        checked, _ = self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        self.assertTrue(checked, "no check")
+
+        def composed(name):
+            return [r for r in self.env.server_requests() if f"<{name} " in r.get("body", "")]
+
+        result = self.probe("send-copydata", *TRAY_WINDOW, "3", "|@|5|@|Quarterly report|@|6|@|See the numbers.")
+        self.assertTrue(result.ok, result.out)
+        drafts, _ = wineenv.wait_for(lambda: composed("SaveDraftRequest"), BOUND)
+        self.assertEqual(len(drafts), 1)
+        self.assertIn("<su>Quarterly report</su>", drafts[0]["body"])
+        self.assertIn('<m f="d">', drafts[0]["body"])
+        address = self.wait_opened(record, "draft saved until the web mail opened")
+        self.assertTrue(address.startswith(f"http://127.0.0.1:{self.port}/service/preauth?"), address)
+
+        result = self.probe("send-copydata", *TRAY_WINDOW, "3",
+                            '|@|3|@|Bob "B"|smtp:bob@example.org|@|5|@|Hi & bye|@|6|@|Text')
+        self.assertTrue(result.ok, result.out)
+        sent, _ = wineenv.wait_for(lambda: composed("SendMsgRequest"), BOUND)
+        self.assertEqual(len(sent), 1)
+        self.assertIn('<e t="t" p="Bob &quot;B&quot;" a="bob@example.org" />', sent[0]["body"])
+        self.assertIn("<su>Hi &amp; bye</su>", sent[0]["body"])
+        stored = self.env.server_control("state")
+        self.assertIn("Hi & bye", json.dumps(stored, ensure_ascii=False), "the server stored no sent message")
+        self.assertEqual(len(record.read_text(encoding="utf-8").splitlines()), 1, "a sent message opened the browser")
+        self.assert_running("after both messages")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
     def test_shell_restart_brings_icon_back_with_its_callback(self):
         """Wine 8 cannot give a running desktop a new explorer (the new one dies on the old desktop's X window)
         and its explorer never broadcasts "TaskbarCreated"; so the shell's restart is made of its two halves:
