@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/posix/CurlErrors.h"
+
 namespace qv
 {
 
@@ -48,18 +50,6 @@ size_t OnBody(char* pData, size_t nSize, size_t nCount, void* pUser)
     return nSize * nCount;
 }
 
-TransportError Classify(CURLcode nCode)
-{
-    switch (nCode)
-    {
-    case CURLE_COULDNT_RESOLVE_HOST: return TransportError::NameNotResolved;
-    case CURLE_COULDNT_CONNECT: return TransportError::CannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return TransportError::TimedOut;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE: return TransportError::CertificateRejected;
-    default: return TransportError::Other;
-    }
-}
 
 } // namespace
 
@@ -126,7 +116,7 @@ TlsAnswer CurlTls::Exchange(const TlsRequest& request, const SocketTimeouts& tim
     }
     else
     {
-        answer.nError = transfer.bTooLarge ? TransportError::Other : Classify(nCode);
+        answer.nError = transfer.bTooLarge ? TransportError::Other : ClassifyCurlError(nCode);
         answer.nSystemCode = static_cast<long>(nCode);
         answer.sDescription = transfer.bTooLarge ? "The server's answer is too large" : curl_easy_strerror(nCode);
     }

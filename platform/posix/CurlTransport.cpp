@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+
+#include "platform/posix/CurlErrors.h"
 #include <cctype>
 
 namespace qv
@@ -51,18 +53,6 @@ size_t OnHeader(char* pData, size_t nSize, size_t nCount, void* pUser)
     return nSize * nCount;
 }
 
-TransportError Classify(CURLcode nCode)
-{
-    switch (nCode)
-    {
-    case CURLE_COULDNT_RESOLVE_HOST: return TransportError::NameNotResolved;
-    case CURLE_COULDNT_CONNECT: return TransportError::CannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return TransportError::TimedOut;
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CACERT_BADFILE: return TransportError::CertificateRejected;
-    default: return TransportError::Other;
-    }
-}
 
 } // namespace
 
@@ -122,7 +112,7 @@ HttpReply CurlTransport::Send(const std::string& sMethod, const std::string& sUr
     }
     else
     {
-        reply.nError = received.bTooLarge ? TransportError::Other : Classify(nCode);
+        reply.nError = received.bTooLarge ? TransportError::Other : ClassifyCurlError(nCode);
         reply.nSystemCode = static_cast<long>(nCode);
         reply.sDescription = received.bTooLarge ? "The server's answer is too large" : curl_easy_strerror(nCode);
         reply.sSource = "libcurl";

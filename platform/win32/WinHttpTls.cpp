@@ -5,6 +5,7 @@
 #include <winhttp.h>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WinHttpErrors.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -16,41 +17,12 @@ namespace
 constexpr size_t nMaxAnswerBytes = 16u << 20;
 constexpr size_t nPiece = 64 * 1024;
 
-TransportError Classify(DWORD nCode)
-{
-    switch (nCode)
-    {
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return TransportError::NameNotResolved;
-    case ERROR_WINHTTP_CANNOT_CONNECT: return TransportError::CannotConnect;
-    case ERROR_WINHTTP_TIMEOUT: return TransportError::TimedOut;
-    case ERROR_WINHTTP_SECURE_FAILURE:
-    case ERROR_WINHTTP_SECURE_INVALID_CA:
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-    case ERROR_WINHTTP_SECURE_INVALID_CERT:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: // how Wine reports a certificate it does not trust
-        return TransportError::CertificateRejected;
-    default: return TransportError::Other;
-    }
-}
-
 TlsAnswer Failed(DWORD nCode)
 {
     TlsAnswer answer;
-    answer.nError = Classify(nCode);
+    answer.nError = ClassifyWinHttpError(nCode);
     answer.nSystemCode = static_cast<long>(nCode);
-    wchar_t* pText = nullptr;
-    const DWORD nChars =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-                             FORMAT_MESSAGE_IGNORE_INSERTS,
-                         ::GetModuleHandleW(L"winhttp.dll"), nCode, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
-    std::wstring sText = nChars && pText ? std::wstring(pText, nChars) : std::wstring();
-    if (pText)
-        ::LocalFree(pText);
-    while (!sText.empty() && (sText.back() == L'\r' || sText.back() == L'\n' || sText.back() == L' '))
-        sText.pop_back();
-    answer.sDescription = sText.empty() ? "Error " + std::to_string(nCode) : Utf8(sText);
+    answer.sDescription = DescribeWinHttpError(nCode);
     return answer;
 }
 

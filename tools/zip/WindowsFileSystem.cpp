@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Packer.h"
+#include "platform/win32/Utf.h"
 
 namespace qv::zip
 {
@@ -35,27 +36,8 @@ HANDLE Valid(HANDLE h)
     return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-std::wstring Utf16(const std::string& sText)
-{
-    if (sText.empty())
-        return {};
-    const int nChars = ::MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), nullptr, 0);
-    std::wstring sOut(static_cast<size_t>(nChars), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), sOut.data(), nChars);
-    return sOut;
-}
-
-std::string Utf8(const std::wstring& sText)
-{
-    if (sText.empty())
-        return {};
-    const int nBytes =
-        ::WideCharToMultiByte(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), nullptr, 0, nullptr, nullptr);
-    std::string sOut(static_cast<size_t>(nBytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, sText.data(), static_cast<int>(sText.size()), sOut.data(), nBytes, nullptr,
-                          nullptr);
-    return sOut;
-}
+using qv::win32::Utf16;
+using qv::win32::Utf8;
 
 bool SeekTo(HANDLE h, uint64_t nOffset)
 {
