@@ -7,12 +7,16 @@
 #include "app/frmMain.h"
 #include "platform/Product.h"
 #include "platform/Text.h"
+#include "platform/win32/Files.h"
 #include "platform/win32/MainWindow.h"
+#include "platform/win32/Packing.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Services.h"
 #include "platform/win32/TrayIcon.h"
 #include "platform/win32/Utf.h"
+#include "platform/win32/WinHttpTls.h"
 #include "platform/win32/WinHttpTransport.h"
+#include "platform/win32/WinsockSockets.h"
 #include "platform/win32/resource.h"
 
 namespace
@@ -105,6 +109,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::Win32Shell shell;
     win32::Win32WindowTree windows;
     shell.hMain = window.Handle();
+    win32::WinsockSockets sockets;
+    win32::WinHttpTls tls;
+    win32::Win32Files files;
+    win32::Win32Processes processes;
+    win32::Win32Keyboard keyboard;
+    win32::Win32Shortcuts shortcuts;
     Platform platform{.Registry = registry,
                       .Soap = soap,
                       .Dialogs = dialogs,
@@ -117,7 +127,13 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                       .System = system,
                       .Shell = shell,
                       .ItemIcons = tray,
-                      .Windows = windows};
+                      .Windows = windows,
+                      .Sockets = sockets,
+                      .Tls = tls,
+                      .Files = files,
+                      .Processes = processes,
+                      .Keyboard = keyboard,
+                      .Shortcuts = shortcuts};
 
     {
         frmMain form(platform);

@@ -4,10 +4,13 @@
 
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/Integration.h"
 #include "platform/MainView.h"
+#include "platform/Packing.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Sockets.h"
 #include "platform/SoapTransport.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
@@ -31,6 +34,13 @@ struct Platform
     IShell& Shell;
     IItemIcons& ItemIcons;
     IWindowTree& Windows;
+    // The upload: its network, files, packer, Shift key and shortcuts.
+    ISockets& Sockets;
+    ITlsHttp& Tls;
+    IFiles& Files;
+    IProcesses& Processes;
+    IKeyboard& Keyboard;
+    IShortcuts& Shortcuts;
 };
 
 } // namespace qv

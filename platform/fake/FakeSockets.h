@@ -95,13 +95,17 @@ class FakeFiles final : public IFiles
 public:
     std::map<std::string, std::string> Contents;
     std::vector<std::string> Entries; // the environment
+    std::vector<std::string> Folders;
 
     std::optional<uint64_t> Size(const std::string& sPath) override
     {
         const auto it = Contents.find(sPath);
         return it == Contents.end() ? std::nullopt : std::optional<uint64_t>(it->second.size());
     }
-    bool IsFolder(const std::string&) override { return false; }
+    bool IsFolder(const std::string& sPath) override
+    {
+        return std::find(Folders.begin(), Folders.end(), sPath) != Folders.end();
+    }
     std::unique_ptr<IFileReader> OpenRead(const std::string& sPath) override
     {
         const auto it = Contents.find(sPath);

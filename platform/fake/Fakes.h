@@ -10,6 +10,8 @@
 
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "platform/fake/FakePacking.h"
+#include "platform/fake/FakeSockets.h"
 
 namespace qv::fake
 {
@@ -356,6 +358,12 @@ struct FakeMachine
     FakeShell Shell;
     FakeItemIcons ItemIcons;
     FakeWindowTree Windows;
+    FakeSockets Sockets;
+    FakeTls Tls;
+    FakeFiles Files;
+    FakeProcesses Processes;
+    FakeKeyboard Keyboard;
+    FakeShortcuts Shortcuts;
     Platform Bundle{.Registry = Registry,
                     .Soap = Soap,
                     .Dialogs = Dialogs,
@@ -368,7 +376,13 @@ struct FakeMachine
                     .System = System,
                     .Shell = Shell,
                     .ItemIcons = ItemIcons,
-                    .Windows = Windows};
+                    .Windows = Windows,
+                    .Sockets = Sockets,
+                    .Tls = Tls,
+                    .Files = Files,
+                    .Processes = Processes,
+                    .Keyboard = Keyboard,
+                    .Shortcuts = Shortcuts};
 };
 
 } // namespace qv::fake

@@ -1,0 +1,117 @@
+#include "platform/win32/Packing.h"
+
+#include "platform/win32/Win32.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <memory>
+
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Utf.h"
+
+namespace qv::win32
+{
+
+namespace
+{
+
+template <typename T>
+using UniqueCom = std::unique_ptr<T, decltype([](T* p) { p->Release(); })>;
+
+// Every message waiting now; a quit is put back for the main loop, which ends the program after this wait.
+void PumpMessages()
+{
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (msg.message == WM_QUIT)
+        {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+} // namespace
+
+std::string Win32Processes::ProgramFolder()
+{
+    std::wstring sPath(MAX_PATH, L'\0');
+    DWORD nLength = 0;
+    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
+           sPath.size() < 32768)
+        sPath.resize(sPath.size() * 2);
+    sPath.resize(nLength);
+    return Utf8(sPath.substr(0, sPath.find_last_of(L"\\/") + 1));
+}
+
+ProcessRun Win32Processes::RunAndWait(const std::string& sProgram, const std::string& sParameters,
+                                      const std::string& sFolder)
+{
+    const std::wstring sFile = Utf16(sProgram), sArguments = Utf16(sParameters), sDirectory = Utf16(sFolder);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = sFile.c_str();
+    info.lpParameters = sArguments.c_str();
+    info.lpDirectory = sDirectory.empty() ? nullptr : sDirectory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ProcessRun run;
+    if (!::ShellExecuteExW(&info) || !info.hProcess)
+    {
+        run.nSystemCode = static_cast<long>(::GetLastError());
+        return run;
+    }
+    const UniqueKernelHandle hProcess(info.hProcess);
+    run.bStarted = true;
+    for (;;)
+    {
+        const DWORD nWait = ::MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+        if (nWait == WAIT_OBJECT_0)
+            break;
+        if (nWait != WAIT_OBJECT_0 + 1)
+        {
+            run.nSystemCode = static_cast<long>(::GetLastError());
+            run.nExitCode = nWait;
+            return run;
+        }
+        PumpMessages();
+    }
+    DWORD nExit = 0;
+    if (!::GetExitCodeProcess(hProcess.get(), &nExit))
+        nExit = static_cast<DWORD>(-1);
+    run.nExitCode = nExit;
+    return run;
+}
+
+bool Win32Keyboard::IsShiftDown()
+{
+    return (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
+std::string Win32Shortcuts::ShortcutTarget(const std::string& sLinkPath)
+{
+    IShellLinkW* pRawLink = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&pRawLink))))
+        return {};
+    const UniqueCom<IShellLinkW> link(pRawLink);
+    IPersistFile* pRawFile = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pRawFile))))
+        return {};
+    const UniqueCom<IPersistFile> file(pRawFile);
+    if (FAILED(file->Load(Utf16(sLinkPath).c_str(), STGM_READ)))
+        return {};
+    std::wstring sTarget(32768, L'\0');
+    if (link->GetPath(sTarget.data(), static_cast<int>(sTarget.size()), nullptr, 0) != S_OK)
+        return {};
+    sTarget.resize(wcslen(sTarget.c_str()));
+    return Utf8(sTarget);
+}
+
+} // namespace qv::win32
