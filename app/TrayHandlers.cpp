@@ -31,9 +31,17 @@ void frmMain::OnTrayEvent(const TrayEvent& event)
             P.Shell.ActivateMainWindow();
             break;
         case TrayEventKind::MapiMensaje: UploadAndCompose(ParseMapiMessage(event.sCommandLine)); break;
-        // FIXME: the upload of files is not built yet; the request is dropped, as a request without a receiver
-        // would be.
         case TrayEventKind::UploadFile:
+            // Files handed over before the first login: sent once a check has succeeded, as a link waits.
+            if (Session.sAuthToken.empty() && Settings.IsComplete() && !Settings.sPassword.empty())
+                StartRequest = HandOffRequest{HandOffCode::UploadFiles, true, event.sCommandLine};
+            else
+            {
+                UploadJob job;
+                job.sFilePaths = event.sCommandLine;
+                UploadAndCompose(job);
+            }
+            break;
         default: break;
         }
     });

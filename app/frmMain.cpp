@@ -25,6 +25,9 @@ frmMain::frmMain(Platform& platform)
     , Cancel(Session, Reader, Items, [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); },
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Web(platform.Shell, platform.Clock, platform.Windows, platform.Timers)
+    , HTTP(platform.Sockets, platform.Tls, platform.Files, platform.Dialogs)
+    , Upload(HTTP, platform.Files, platform.Processes, platform.Keyboard, platform.Shortcuts, platform.Clock,
+             platform.Locale)
     , P(platform)
 {
     Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };

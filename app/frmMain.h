@@ -2,6 +2,7 @@
 // entry from the platform (a message, a timer tick, a menu command) runs inside Dispatch.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,9 @@
 #include "session/CheckCycle.h"
 #include "session/Draft.h"
 #include "session/ServerSession.h"
+#include "sending/CHTTP.h"
 #include "sending/MapiText.h"
+#include "sending/Upload.h"
 #include "settings/SettingsForm.h"
 #include "webmail/Webmail.h"
 
@@ -93,7 +96,11 @@ public:
     void CancelAppointment();
     void mnuCalNotificar_Click();
     // A message to send or save as a draft: without a session the settings come up; files are uploaded first.
+    // One job at a time: a job handed over while another runs (the packer's wait lets messages in) waits.
     void UploadAndCompose(const MapiMessage& message);
+    void UploadAndCompose(const UploadJob& job);
+    void HTTP_CodErrorSubida(int32_t Number, const std::string& Description);
+    void HTTP_ErrorDeSubida(const std::string& sChunk);
     // The job's fields become a draft the web mail opens, or a message sent at once.
     void HTTP_Completed(const DraftFields& job);
 
@@ -117,6 +124,8 @@ public:
     // What the program was started with: a link or the settings, taken up once a check has succeeded.
     std::optional<HandOffRequest> StartRequest;
     Webmail Web;
+    CHTTP HTTP;
+    Uploader Upload;
 
 private:
     WebmailAccount Account() const;
@@ -130,6 +139,8 @@ private:
     int nOpenMessages = 0;
     int iCalItemActual = -1; // the item whose calendar menu was opened last
     bool bComposing = false;
+    std::deque<UploadJob> Jobs;
+    bool bUploading = false;
 };
 
 } // namespace qv
