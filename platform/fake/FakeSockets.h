@@ -96,9 +96,13 @@ public:
     std::map<std::string, std::string> Contents;
     std::vector<std::string> Entries; // the environment
     std::vector<std::string> Folders;
+    std::vector<std::string> Locked;           // exist, and cannot be opened
+    std::map<std::string, uint64_t> BigSizes; // a size without the bytes behind it
 
     std::optional<uint64_t> Size(const std::string& sPath) override
     {
+        if (const auto big = BigSizes.find(sPath); big != BigSizes.end())
+            return big->second;
         const auto it = Contents.find(sPath);
         return it == Contents.end() ? std::nullopt : std::optional<uint64_t>(it->second.size());
     }
@@ -109,6 +113,8 @@ public:
     std::unique_ptr<IFileReader> OpenRead(const std::string& sPath) override
     {
         const auto it = Contents.find(sPath);
+        if (std::find(Locked.begin(), Locked.end(), sPath) != Locked.end())
+            return nullptr;
         return it == Contents.end() ? nullptr : std::make_unique<Reader>(it->second);
     }
     bool Delete(const std::string& sPath) override { return Contents.erase(sPath) > 0; }
