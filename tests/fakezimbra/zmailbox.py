@@ -4,6 +4,8 @@ Everything here runs under Mailbox.lock (the HTTP server is threaded). The mailb
 (self.data) is plain JSON so it can outlive the process in --state-dir; sessions live only
 in memory, as on the real server, so a restart keeps tokens valid but forgets sessions."""
 
+import base64
+import hashlib
 import json
 import os
 import random
@@ -347,10 +349,14 @@ class Mailbox:
                     return True
         return False
 
-    def add_upload(self, name, size, content_type):
+    def add_upload(self, name, data, content_type):
+        """Keeps the bytes' digest, and the bytes themselves up to 1 MB, so a test can compare them with the file."""
         with self.lock:
             aid = f"{self.account_id}:{uuid.uuid4()}"
-            self.data["uploads"][aid] = {"name": name, "size": size, "ct": content_type}
+            self.data["uploads"][aid] = {"name": name, "size": len(data), "ct": content_type,
+                                         "sha256": hashlib.sha256(data).hexdigest(),
+                                         **({"b64": base64.b64encode(data).decode("ascii")} if len(data) <= 1 << 20
+                                            else {})}
             self._save()
             return aid
 

@@ -69,7 +69,7 @@ def upload(mbox, query, headers, body):
         return upload_reply(raw, 204, request_id)
     if mbox.max_size and sum(len(data) for _, data, _ in files) > mbox.max_size:
         return upload_reply(raw, 413, None)
-    aids = [mbox.add_upload(name, len(data), content_type) for name, data, content_type in files]
+    aids = [mbox.add_upload(name, data, content_type) for name, data, content_type in files]
     return upload_reply(raw, 200, request_id, ",".join(aids))
 
 

@@ -188,4 +188,26 @@ bool FakeServer::Control(const std::string& sAction, const std::string& sJson) c
     return bOk;
 }
 
+std::string FakeServer::State() const
+{
+    std::string sAnswer;
+    CURL* pCurl = curl_easy_init();
+    if (!pCurl)
+        return sAnswer;
+    const std::string sUrl = "http://" + HostAndPort() + "/control/state";
+    curl_easy_setopt(pCurl, CURLOPT_URL, sUrl.c_str());
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, 10L);
+    curl_easy_setopt(pCurl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &sAnswer);
+    curl_easy_setopt(
+        pCurl, CURLOPT_WRITEFUNCTION, +[](char* p, size_t n, size_t m, void* pOut) {
+            static_cast<std::string*>(pOut)->append(p, n * m);
+            return n * m;
+        });
+    if (curl_easy_perform(pCurl) != CURLE_OK)
+        sAnswer.clear();
+    curl_easy_cleanup(pCurl);
+    return sAnswer;
+}
+
 } // namespace qv::test

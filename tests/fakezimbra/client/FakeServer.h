@@ -35,6 +35,8 @@ public:
     std::vector<RecordedRequest> Requests() const;
     // Talks to the control endpoint: "deliver", "reset", "drop_sessions"...
     bool Control(const std::string& sAction, const std::string& sJson = "{}") const;
+    // The mailbox as GET /control/state gives it (JSON text); empty when the server does not answer.
+    std::string State() const;
     void Stop();
 
 private:
