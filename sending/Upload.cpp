@@ -165,6 +165,11 @@ ZipPlan PlanZip(const std::vector<std::string>& paths, const std::string& sArchi
         const size_t nCut = sHead.rfind('\\');
         std::string sFolder(nCut == std::string_view::npos ? std::string_view() : sHead.substr(0, nCut));
         std::string sPart(nCut == std::string_view::npos ? sPath : sPath.substr(nCut + 1));
+        if (bFolder && sHead.size() == 2 && sHead[1] == ':')
+        {
+            sFolder = sHead; // a whole drive: its contents, from its root
+            sPart = "*.*";
+        }
         if (sFolder.size() == 2 && sFolder[1] == ':')
             sFolder += '\\'; // a drive's root
         auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.sFolder == sFolder; });

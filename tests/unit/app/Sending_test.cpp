@@ -171,7 +171,7 @@ TEST_F(SendingFiles, AFileThatCannotBeSentWholeStopsTheJobAndNothingIsSent)
         {"missing", R"(C:\docs\gone.txt)", nullptr,
          "Upload error #53: File not found\r\ndbg: 0.10\r\nLargo sep=1\r\nFilename: C:\\docs\\gone.txt\r\n1415"},
         {"unreadable", R"(C:\docs\a.txt)", [](fake::FakeMachine& m) { m.Files.Locked.push_back(R"(C:\docs\a.txt)"); },
-         "Upload error #75: DbgTrack: 142616"},
+         "Upload error #75: DbgTrack: 142616\r\nThe file cannot be read.\r\nC:\\docs\\a.txt"},
         {"4 GB", R"(C:\docs\a.txt)",
          [](fake::FakeMachine& m) { m.Files.BigSizes[R"(C:\docs\a.txt)"] = uint64_t{1} << 32; },
          "Upload error #54113: The file is too large"},
@@ -262,6 +262,23 @@ TEST_F(SendingFiles, AHandOffDuringAJobWaitsForItWithItsOwnFields)
     EXPECT_NE(sSecond.find("<SendMsgRequest"), std::string::npos);
     EXPECT_NE(sSecond.find("<su>Second</su>"), std::string::npos);
     EXPECT_NE(sSecond.find("aid=\"s1:second\""), std::string::npos);
+}
+
+TEST_F(SendingFiles, ARedirectIsFollowedAFewTimesWithoutTheCookieElsewhere)
+{
+    for (int i = 0; i < 6; ++i)
+        M.Sockets.Answer.push_back("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.2/service/upload?fmt=raw\r\n"
+                                   "Content-Length: 0\r\n\r\n");
+    SendFiles(R"(C:\docs\a.txt)");
+    size_t nPosts = 0, nCookies = 0;
+    for (size_t n = 0; (n = M.Sockets.sSent.find("POST /", n)) != std::string::npos; ++n)
+        ++nPosts;
+    for (size_t n = 0; (n = M.Sockets.sSent.find("ZM_AUTH_TOKEN", n)) != std::string::npos; ++n)
+        ++nCookies;
+    EXPECT_EQ(nPosts, 1u + Uploader::nMaxRedirects);
+    EXPECT_EQ(nCookies, 1u);
+    EXPECT_EQ(Shown().substr(0, 23), "Upload error #54114: Th");
+    EXPECT_TRUE(M.Soap.Requests.empty());
 }
 
 TEST_F(Sending, FilesHandedOverBeforeTheFirstLoginAreSentAfterIt)

@@ -98,6 +98,8 @@ TEST(Upload, TheAnswerIsReadByItsStructure)
     using K = UploadAnswer::Kind;
     const Case cases[] = {
         {"200,'null','abc'\n", K::Accepted, "abc"},
+        {"200,'null','abc'", K::Accepted, "abc"}, // short, without its line end
+        {"200,'2','s:a,s:b'\r\n", K::Accepted, "s:a,s:b"},
         {"200,'null','s1:u-1'\n", K::Accepted, "s1:u-1"},
         {"200,'3','s:a,s:b,s:c'\n", K::Accepted, "s:a,s:b,s:c"},
         {"401,'null'\n", K::Refused, "401,'null'\n"},
