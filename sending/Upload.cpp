@@ -186,8 +186,8 @@ ZipPlan PlanZip(const std::vector<std::string>& paths, const std::string& sArchi
     }
     for (size_t g = 0; g < groups.size(); ++g)
     {
-        std::string sParameters = std::string(groups[g].bRecursive ? "-SXr" : "-SXj") + (g > 0 ? "u" : "") + " \"" +
-                                  sArchive + "\"";
+        std::string sParameters =
+            std::string(groups[g].bRecursive ? "-SXr" : "-SXj") + (g > 0 ? "u" : "") + " \"" + sArchive + "\"";
         for (const std::string& sPart : groups[g].Parts)
             sParameters += " " + sPart;
         plan.Runs.push_back({groups[g].sFolder, std::move(sParameters)});
@@ -241,8 +241,8 @@ HttpRequest BuildUploadRequest(const std::vector<UploadPart>& parts, const std::
     {
         const UploadPart& part = parts[k - 1];
         const std::string sName = CHTTP::EncodeHeaderWord(CHTTP::Ansi2Utf8(part.sDisplayName));
-        request.AddBytes(sLine + "Content-Disposition: form-data; name=\"filename" + std::to_string(k) +
-                         "\"\r\n\r\n" + sName + "\r\n");
+        request.AddBytes(sLine + "Content-Disposition: form-data; name=\"filename" + std::to_string(k) + "\"\r\n\r\n" +
+                         sName + "\r\n");
         request.AddBytes(sLine + "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"" + sName +
                          "\"\r\n\r\n");
         request.AddFile(part.sPath, part.nSize);
@@ -295,8 +295,8 @@ UploadAnswer ReadUploadAnswer(std::string_view sResponse)
         fields.push_back(sLine.substr(nAt + 2, nClose - nAt - 2));
         nAt = nClose + 1;
     }
-    if (http->nStatus == 200 && bWellFormed && sCode == "200" && fields.size() >= 2 &&
-        !Trim(fields.back()).empty() && fields.back() != "null")
+    if (http->nStatus == 200 && bWellFormed && sCode == "200" && fields.size() >= 2 && !Trim(fields.back()).empty() &&
+        fields.back() != "null")
     {
         answer.nKind = UploadAnswer::Kind::Accepted;
         answer.sAttachId = Trim(fields.back());
@@ -351,8 +351,8 @@ UploadOutcome Uploader::Upload(const UploadJob& job, const std::string& sUrl, co
         if (sLocation.empty())
             return outcome;
         if (nRedirects == nMaxRedirects)
-            return Failed(54114, "The server sent the upload elsewhere too many times." + std::string(sCrLf) +
-                                     sLocation);
+            return Failed(54114,
+                          "The server sent the upload elsewhere too many times." + std::string(sCrLf) + sLocation);
         // The same job again, to the new address; the client keeps the cookie from any other host.
         if (StartsNoCase(sLocation, "http://") || StartsNoCase(sLocation, "https://"))
             sAddress = sLocation;
@@ -460,8 +460,8 @@ UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, cons
                               "The packer could not be started." + std::string(sCrLf) + sProgram);
             if (ran.nExitCode != 0)
                 return Failed(static_cast<int32_t>(ran.nExitCode), "Zip return code error." + std::string(sCrLf) +
-                                                                        sBase + ", " + sArchive + std::string(sCrLf) +
-                                                                        "dbg: 3.1");
+                                                                       sBase + ", " + sArchive + std::string(sCrLf) +
+                                                                       "dbg: 3.1");
         }
         const std::optional<uint64_t> nSize = Files.Size(sArchive);
         if (!nSize)

@@ -20,7 +20,7 @@ public:
         std::string sProgram, sParameters, sFolder;
     };
     std::vector<Run> Runs;
-    std::vector<ProcessRun> Results;   // one per run, in order; past the end the run starts and exits with 0
+    std::vector<ProcessRun> Results;       // one per run, in order; past the end the run starts and exits with 0
     std::function<void(const Run&)> OnRun; // while the packer "runs"
 
     std::string ProgramFolder() override { return "C:\\Program Files\\Quorvel\\"; }

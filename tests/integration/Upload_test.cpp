@@ -1,6 +1,8 @@
 // The upload against the fake server's raw upload service: files, names, a folder through the native packer,
 // a missing file, the request's exact bytes, and a draft that holds the attachment. The program's paths are
 // Windows paths; here a backslash stands for "/".
+#include "sending/Upload.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixSockets.h"
-#include "sending/Upload.h"
 #include "session/Draft.h"
 #include "session/Envelope.h"
 
@@ -98,10 +99,11 @@ protected:
         std::filesystem::create_directories(sFolder + "/temp");
         std::filesystem::create_directories(sFolder + "/photos/sub");
         Files.sTemp = sFolder + "/temp";
-        const std::pair<const char*, std::string> files[] = {
-            {"a.txt", "hello\r\n"},          {"Año 1.txt", "año\n"},
-            {"a b.txt", std::string("with a zero\0byte", 16)}, {"photos/x.txt", "xyz"},
-            {"photos/sub/y.bin", "\x01\x02"}};
+        const std::pair<const char*, std::string> files[] = {{"a.txt", "hello\r\n"},
+                                                             {"Año 1.txt", "año\n"},
+                                                             {"a b.txt", std::string("with a zero\0byte", 16)},
+                                                             {"photos/x.txt", "xyz"},
+                                                             {"photos/sub/y.bin", "\x01\x02"}};
         for (const auto& [sName, sBytes] : files)
             std::ofstream(sFolder + "/" + sName, std::ios::binary) << sBytes;
         HTTP.Timeouts = {5000, 10000, 10000};
@@ -113,8 +115,8 @@ protected:
     {
         UploadJob job;
         job.sFilePaths = sPaths;
-        return Upload.Upload(job, "http://" + server.HostAndPort() + "/service/upload?fmt=raw",
-                             server.HostAndPort(), Session.sAuthToken);
+        return Upload.Upload(job, "http://" + server.HostAndPort() + "/service/upload?fmt=raw", server.HostAndPort(),
+                             Session.sAuthToken);
     }
     std::string Sha256(const std::string& sName) const
     {
@@ -125,10 +127,11 @@ protected:
     {
         std::ofstream(sFolder + "/state.json") << server.State();
         return Output(std::string(QUORVEL_PYTHON) +
-                   " -c \"import base64,io,json,sys,zipfile; u=json.load(open(sys.argv[1]))['uploads'][sys.argv[2]];"
-                   " z=zipfile.ZipFile(io.BytesIO(base64.b64decode(u['b64'])));"
-                   " print(u['name']); [print(i.filename, i.file_size) for i in sorted(z.infolist(), key=lambda i: i.filename) if not i.is_dir()]\" '" +
-                   sFolder + "/state.json' '" + sAid + "'");
+                      " -c \"import base64,io,json,sys,zipfile; u=json.load(open(sys.argv[1]))['uploads'][sys.argv[2]];"
+                      " z=zipfile.ZipFile(io.BytesIO(base64.b64decode(u['b64'])));"
+                      " print(u['name']); [print(i.filename, i.file_size) for i in sorted(z.infolist(), key=lambda i: "
+                      "i.filename) if not i.is_dir()]\" '" +
+                      sFolder + "/state.json' '" + sAid + "'");
     }
     std::vector<test::RecordedRequest> Uploads(const FakeServer& server) const
     {

@@ -120,23 +120,25 @@ TEST_F(SendingFiles, TheRequestGoesOutByteForByteAndTheDraftHoldsTheAttachment)
 {
     ServerAccepts("s1:u-1");
     SendFiles(R"("C:\docs\a.txt" "C:\docs\Año 1.txt")");
-    const std::string sBody = "--" "----QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"_charset_\"\r\n\r\n\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"filename1\"\r\n\r\na.txt\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"a.txt\"\r\n\r\n"
-                              "hello\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n1\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"filename2\"\r\n\r\n=?utf-8?Q?A=C3=B1o_1=2Etxt?=\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"=?utf-8?Q?A=C3=B1o_1=2Etxt?=\""
-                              "\r\n\r\naño\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n2\r\n"
-                              "------QuorvelPostBoundary--\r\n";
+    const std::string sBody =
+        "--"
+        "----QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_charset_\"\r\n\r\n\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"filename1\"\r\n\r\na.txt\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"a.txt\"\r\n\r\n"
+        "hello\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n1\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"filename2\"\r\n\r\n=?utf-8?Q?A=C3=B1o_1=2Etxt?=\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"=?utf-8?Q?A=C3=B1o_1=2Etxt?=\""
+        "\r\n\r\naño\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n2\r\n"
+        "------QuorvelPostBoundary--\r\n";
     EXPECT_EQ(M.Sockets.sSent, "POST /service/upload?fmt=raw HTTP/1.1\r\n"
                                "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
                                "Accept-Language: en-us\r\n"
@@ -144,9 +146,12 @@ TEST_F(SendingFiles, TheRequestGoesOutByteForByteAndTheDraftHoldsTheAttachment)
                                "Accept-Encoding: \r\n"
                                "User-Agent: Quorvel/5.0.1 (Windows)\r\n"
                                "Host: mail.example.com\r\n"
-                               "Content-Length: " + std::to_string(sBody.size()) + "\r\n"
-                               "Connection: Close\r\n"
-                               "Cookie: ZM_TEST=true; ZM_AUTH_TOKEN=0_56393c24f4ab_69643d33\r\n\r\n" + sBody);
+                               "Content-Length: " +
+                                   std::to_string(sBody.size()) +
+                                   "\r\n"
+                                   "Connection: Close\r\n"
+                                   "Cookie: ZM_TEST=true; ZM_AUTH_TOKEN=0_56393c24f4ab_69643d33\r\n\r\n" +
+                                   sBody);
     ASSERT_FALSE(M.Soap.Requests.empty());
     const std::string& sDraft = M.Soap.Requests[0].sBody;
     EXPECT_NE(sDraft.find("<m f=\"ad\">"), std::string::npos) << sDraft;
@@ -186,7 +191,8 @@ TEST_F(SendingFiles, AFileThatCannotBeSentWholeStopsTheJobAndNothingIsSent)
              Folder(m);
              m.Processes.Results = {{true, 0, 12}};
          },
-         "Upload error #12: Zip return code error.\r\nC:\\Temp\\2_objects.zip, C:\\Temp\\2_objects_tmp_20260101000000.zip"},
+         "Upload error #12: Zip return code error.\r\nC:\\Temp\\2_objects.zip, "
+         "C:\\Temp\\2_objects_tmp_20260101000000.zip"},
     };
     for (const Case& c : cases)
     {

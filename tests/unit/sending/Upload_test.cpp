@@ -1,7 +1,8 @@
+#include "sending/Upload.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/fake/Fakes.h"
-#include "sending/Upload.h"
 
 namespace qv
 {
@@ -20,8 +21,10 @@ TEST(Upload, ListFormsGiveOneItemPerPathOrFailWithTheSeparatorError)
     const Case cases[] = {
         {R"("C:\a b\x.txt" "C:\y.txt")", "", {{R"(C:\a b\x.txt)", ""}, {R"(C:\y.txt)", ""}}, 0},
         {R"(C:\x.txt  C:\y.txt)", "", {{R"(C:\x.txt)", ""}, {R"(C:\y.txt)", ""}}, 0},
-        {R"("C:\x.tmp" "C:\y.txt")", R"("D:\given\Report.pdf" "Notes.txt")",
-         {{R"(C:\x.tmp)", "Report.pdf"}, {R"(C:\y.txt)", "Notes.txt"}}, 0},
+        {R"("C:\x.tmp" "C:\y.txt")",
+         R"("D:\given\Report.pdf" "Notes.txt")",
+         {{R"(C:\x.tmp)", "Report.pdf"}, {R"(C:\y.txt)", "Notes.txt"}},
+         0},
         {R"("C:\a b\x.txt" C:\y.txt)", "", {}, 54112},
         {R"(C:\x.txt "C:\a b.txt")", "", {}, 54112},
         {R"("C:\x.txt)", "", {}, 54112},
@@ -54,7 +57,8 @@ TEST(Upload, ThePackerRunsOncePerFolderWithTheProgramsCommandLines)
         {{R"(C:\data\photos\*.*)"}, {{R"(C:\data)", R"(-SXr "T.zip" "photos\*.*")"}}},
         {{R"(C:\a\x.txt)", R"(D:\b\y [1].txt)", R"(C:\a\sub\*.*)", R"(C:\a\z.txt)"},
          {{R"(C:\a)", R"(-SXr "T.zip" "x.txt" "sub\*.*" "z.txt")"}, {R"(D:\b)", R"(-SXju "T.zip" "y ?1].txt")"}}},
-        {{R"(C:\top.txt)", R"(E:\*.*)"}, {{R"(C:\)", R"(-SXj "T.zip" "top.txt")"}, {R"(E:\)", R"(-SXru "T.zip" "*.*")"}}},
+        {{R"(C:\top.txt)", R"(E:\*.*)"},
+         {{R"(C:\)", R"(-SXj "T.zip" "top.txt")"}, {R"(E:\)", R"(-SXru "T.zip" "*.*")"}}},
     };
     for (const Case& c : cases)
     {
@@ -78,9 +82,9 @@ TEST(Upload, ThePackerRunsOncePerFolderWithTheProgramsCommandLines)
 TEST(Upload, SizesAreWrittenWithOneDecimalRoundedHalfToEven)
 {
     const std::pair<uint64_t, const char*> cases[] = {
-        {12, "12 B"},       {1023, "1023 B"},     {1024, "1 KB"},          {1536, "1,5 KB"},
-        {1280, "1,2 KB"},   {1792, "1,8 KB"},     {1048576, "1 MB"},       {1310720, "1,2 MB"},
-        {uint64_t{5} << 30, "5120 MB"},
+        {12, "12 B"},      {1023, "1023 B"},    {1024, "1 KB"},
+        {1536, "1,5 KB"},  {1280, "1,2 KB"},    {1792, "1,8 KB"},
+        {1048576, "1 MB"}, {1310720, "1,2 MB"}, {uint64_t{5} << 30, "5120 MB"},
     };
     for (const auto& [nTotal, sText] : cases)
         EXPECT_EQ(SizeText(nTotal, ","), sText) << nTotal;
