@@ -22,7 +22,6 @@ TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
     };
     for (const auto& [sName, sValue] : stored)
         EXPECT_EQ(Stored(sName), sValue) << sName;
-    EXPECT_EQ(M.Integration.Applied, std::vector<int>{0});
     EXPECT_EQ(M.Integration.nShortcuts, 1);
 }
 
@@ -81,15 +80,15 @@ TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
     EXPECT_EQ(Form.Settings.sPassword, "");
 }
 
-TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystem)
+TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystemAndAppliesIt)
 {
     Form.Settings.Controls.mnuPopWinSetupMailtoHandler = false;
-    M.Integration.bDefaultMailClient = true;
     Form.Settings.SaveSettings(SaveMode::UserChange);
-    EXPECT_EQ(Stored("mailtoHandler"), "0");
+    M.Registry.Put(sMailClientsKey, "", RegValue{RegKind::Text, "Quorvel", 0}); // chosen in Windows meanwhile
     Form.Settings.SaveSettings(SaveMode::Shutdown);
     EXPECT_EQ(Stored("mailtoHandler"), "1");
-    EXPECT_EQ(M.Integration.Applied, (std::vector<int>{1, 2}));
+    EXPECT_EQ(M.Registry.Text("Software\\Classes\\mailto\\shell\\open\\command", ""),
+              "\"" + M.WinSetup.sProgramPath + "\" %1");
 }
 
 TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
@@ -111,7 +110,7 @@ TEST(SettingsForm, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
         ASSERT_NE(DecodePassword(sStored, !bWebmailLogin), "Tr0ub4dor&3"); // the other radix reads another one
         m.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Text, bWebmailLogin ? "1" : "0", 0});
         m.Registry.Put(sSettingsKey, "Password", RegValue{RegKind::Text, sStored, 0});
-        SettingsForm form(m.Registry, m.Integration, m.View);
+        SettingsForm form(m.Registry, m.Integration, m.WinSetup, m.View);
         form.LoadSettings();
         EXPECT_EQ(form.sPassword, "Tr0ub4dor&3") << bWebmailLogin;
         form.SaveSettings(SaveMode::Shutdown);
