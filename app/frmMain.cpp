@@ -173,8 +173,9 @@ void frmMain::cmdAceptar_Click(Control nActive)
             return;
         }
         if (c.mnuPopWinSetupMailtoHandler)
-            Settings.DefaultMailClientAnswer(P.Dialogs.ShowMessageBoxCheck(
-                sDefaultMailClientQuestion, nDefaultMailClientStyle, ProductCaption(), nDontAskAgain, sDontAskAgainValue));
+            Settings.DefaultMailClientAnswer(P.Dialogs.ShowMessageBoxCheck(sDefaultMailClientQuestion,
+                                                                           nDefaultMailClientStyle, ProductCaption(),
+                                                                           nDontAskAgain, sDontAskAgainValue));
         AnimateWindow();
         HideSettingsWindow();
         Settings.SaveSettings(SaveMode::UserChange);

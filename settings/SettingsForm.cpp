@@ -1,9 +1,8 @@
 #include "settings/SettingsForm.h"
 
+#include "platform/Text.h"
 #include "settings/PocketCrypter.h"
 #include "settings/SettingsStore.h"
-
-#include "platform/Text.h"
 
 namespace qv
 {

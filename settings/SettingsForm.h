@@ -19,7 +19,7 @@ namespace qv
 inline constexpr const char* sDefaultMailClientQuestion = "Set as default mail application ?";
 inline constexpr const char* sDontAskAgainValue = "{6A2F0C41-8D37-4E95-B1C6-2F7E3A90D514}-DefaultMailClient";
 inline constexpr int nDefaultMailClientStyle = 0x24; // Yes and No, the question icon
-inline constexpr int nDontAskAgain = -1; // the user asked not to be asked again: the check stays
+inline constexpr int nDontAskAgain = -1;             // the user asked not to be asked again: the check stays
 inline constexpr const char* sSettingsNotSaved =
     "The settings could not be saved in the registry (HKEY_CURRENT_USER\\Software\\Quorvel\\Settings). They stay in "
     "use until Quorvel ends; the next start uses the ones saved before.";

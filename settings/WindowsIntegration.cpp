@@ -14,7 +14,6 @@ namespace
 constexpr RegRoot HKCU = RegRoot::CurrentUser;
 constexpr RegRoot HKLM = RegRoot::LocalMachine;
 constexpr const char* sName = "Quorvel";
-constexpr const char* sDescription = "Opens mail links in the Zimbra web mail and sends files to it as attachments";
 
 std::string Below(const char* sKey, const char* sSubkey)
 {
@@ -34,11 +33,7 @@ std::string LibraryPath(const std::string& sProgram)
 
 } // namespace
 
-WindowsIntegration::WindowsIntegration(IRegistry& registry, IWinSetup& setup)
-    : Registry(registry)
-    , Setup(setup)
-{
-}
+WindowsIntegration::WindowsIntegration(IRegistry& registry, IWinSetup& setup) : Registry(registry), Setup(setup) {}
 
 void WindowsIntegration::ApplyWindowsIntegration(SaveMode nMode, bool bAutoRun, bool bMailtoHandler)
 {
@@ -133,7 +128,7 @@ void WindowsIntegration::RegisterUserClient(const std::string& sCommand, const s
     SetValue(HKCU, sProgIdCommand, "", sLinkCommand);
     CreateKey(HKCU, sCapabilitiesKey);
     SetValue(HKCU, sCapabilitiesKey, "ApplicationName", sName);
-    SetValue(HKCU, sCapabilitiesKey, "ApplicationDescription", sDescription);
+    SetValue(HKCU, sCapabilitiesKey, "ApplicationDescription", sClientDescription);
     const std::string sAssociations = Below(sCapabilitiesKey, "URLAssociations");
     CreateKey(HKCU, sAssociations);
     SetValue(HKCU, sAssociations, "mailto", sMailtoProgId);

@@ -22,6 +22,8 @@ inline constexpr const char* sUacKey = "Software\\Microsoft\\Windows\\CurrentVer
 inline constexpr const char* sCapabilitiesKey = "Software\\Clients\\Mail\\Quorvel\\Capabilities";
 inline constexpr const char* sRegisteredAppsKey = "Software\\RegisteredApplications";
 inline constexpr const char* sMailtoProgId = "Quorvel.Url.mailto";
+inline constexpr const char* sClientDescription =
+    "Opens mail links in the Zimbra web mail and sends files to it as attachments";
 
 class WindowsIntegration
 {

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/win32/CommonControls.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -26,10 +27,9 @@ int Win32Dialogs::ShowMessageBoxCheck(const std::string& sText, int nStyle, cons
     // shlwapi's box with "don't ask again", by its ordinal: some systems export it by no name.
     using MessageBoxCheckA = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT, int, LPCSTR);
     const UniqueModule hShlwapi(::LoadLibraryW(L"shlwapi.dll"));
-    const auto pfnCheck =
-        hShlwapi ? reinterpret_cast<MessageBoxCheckA>(
-                       reinterpret_cast<void*>(::GetProcAddress(hShlwapi.get(), MAKEINTRESOURCEA(185))))
-                 : nullptr;
+    const auto pfnCheck = hShlwapi ? reinterpret_cast<MessageBoxCheckA>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(hShlwapi.get(), MAKEINTRESOURCEA(185))))
+                                   : nullptr;
     if (!pfnCheck)
         return nDefault;
     const CommonControlsScope scope;

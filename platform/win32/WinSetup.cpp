@@ -48,8 +48,8 @@ void Win32WinSetup::BroadcastSettingChange(const std::string& sArea)
     const std::wstring sKey = Utf16(sArea);
     DWORD_PTR nResult = 0;
     // A hung window is skipped, and no window holds the save for more than a few seconds.
-    ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(sKey.c_str()),
-                          SMTO_ABORTIFHUNG, 3000, &nResult);
+    ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(sKey.c_str()), SMTO_ABORTIFHUNG,
+                          3000, &nResult);
 }
 
 } // namespace qv::win32
