@@ -13,6 +13,7 @@
 #include "platform/win32/TrayIcon.h"
 #include "platform/win32/Utf.h"
 #include "platform/win32/WinHttpTransport.h"
+#include "platform/win32/WinSetup.h"
 #include "platform/win32/resource.h"
 
 namespace
@@ -104,6 +105,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::PendingIntegration integration;
     win32::Win32Shell shell;
     win32::Win32WindowTree windows;
+    win32::Win32WinSetup winSetup;
     shell.hMain = window.Handle();
     Platform platform{.Registry = registry,
                       .Soap = soap,
@@ -117,7 +119,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                       .System = system,
                       .Shell = shell,
                       .ItemIcons = tray,
-                      .Windows = windows};
+                      .Windows = windows,
+                      .WinSetup = winSetup};
 
     {
         frmMain form(platform);

@@ -11,6 +11,7 @@
 #include "platform/SoapTransport.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
+#include "platform/WinSetup.h"
 #include "platform/WindowTree.h"
 
 namespace qv
@@ -31,6 +32,7 @@ struct Platform
     IShell& Shell;
     IItemIcons& ItemIcons;
     IWindowTree& Windows;
+    IWinSetup& WinSetup;
 };
 
 } // namespace qv
