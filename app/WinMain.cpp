@@ -7,14 +7,17 @@
 #include "app/frmMain.h"
 #include "platform/Product.h"
 #include "platform/Text.h"
+#include "platform/win32/Files.h"
 #include "platform/win32/MainWindow.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Services.h"
+#include "platform/win32/ShellLink.h"
 #include "platform/win32/TrayIcon.h"
 #include "platform/win32/Utf.h"
 #include "platform/win32/WinHttpTransport.h"
 #include "platform/win32/WinSetup.h"
 #include "platform/win32/resource.h"
+#include "settings/SendTo.h"
 
 namespace
 {
@@ -102,7 +105,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::Win32Timers timers;
     timers.hWnd = window.Handle();
     win32::Win32System system;
-    win32::PendingIntegration integration;
+    win32::Win32Files files;
+    win32::Win32ShellLinks shellLinks;
+    ShortcutKeeper integration(shellLinks, files, dialogs);
     win32::Win32Shell shell;
     win32::Win32WindowTree windows;
     win32::Win32WinSetup winSetup;

@@ -30,6 +30,8 @@ public:
     virtual DeleteOutcome DeleteFile(const std::string& sPath) = 0;
     // The running program's own file.
     virtual std::string ProgramFile() = 0;
+    // The user's Send To folder as the shell knows it; empty when it cannot say.
+    virtual std::string SendToFolder() = 0;
 };
 
 } // namespace qv

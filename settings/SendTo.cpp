@@ -24,7 +24,12 @@ void ShortcutKeeper::ApplyShortcuts()
 
 std::string ShortcutKeeper::SendToShortcutFile()
 {
-    return GetEnvironmentValue(Files, "USERPROFILE") + "\\SendTo\\Zimbra in Drafts folder.lnk";
+    // The shell's own answer first: since Vista the profile's "SendTo" is only a link to it, and some systems
+    // (Wine, a profile moved by policy) have no such link at all.
+    std::string sFolder = Links.SendToFolder();
+    if (sFolder.empty())
+        sFolder = GetEnvironmentValue(Files, "USERPROFILE") + "\\SendTo";
+    return sFolder + "\\Zimbra in Drafts folder.lnk";
 }
 
 void ShortcutKeeper::KeepSendToShortcut()

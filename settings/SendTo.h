@@ -9,18 +9,19 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Integration.h"
+#include "platform/Integration.h"
 #include "platform/ShellLinks.h"
 
 namespace qv
 {
 
-class ShortcutKeeper final
+class ShortcutKeeper final : public IIntegration
 {
 public:
     ShortcutKeeper(IShellLinks& links, IFiles& files, IDialogs& dialogs) : Links(links), Files(files), Dialogs(dialogs)
     {
     }
-    void ApplyShortcuts();
+    void ApplyShortcuts() override;
 
     std::string SendToShortcutFile();
     // Where the add-in documents would be, Excel's, Word's and PowerPoint's in turn; a folder that does not exist

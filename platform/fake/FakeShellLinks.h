@@ -38,6 +38,8 @@ public:
         return DeleteOutcome::Deleted;
     }
     std::string ProgramFile() override { return sProgramFile; }
+    std::string sSendToFolder; // empty: the shell cannot say
+    std::string SendToFolder() override { return sSendToFolder; }
 };
 
 } // namespace qv::fake

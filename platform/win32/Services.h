@@ -80,11 +80,5 @@ public:
     void ActivateMainWindow() override;
 };
 
-// FIXME: the Send To shortcut and the Office add-in removal are not built yet: nothing is changed on the machine.
-class PendingIntegration final : public IIntegration
-{
-public:
-    void ApplyShortcuts() override {}
-};
 
 } // namespace qv::win32

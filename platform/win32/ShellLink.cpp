@@ -1,6 +1,8 @@
 #include "platform/win32/ShellLink.h"
 
 #include <shlguid.h>
+#include <shlobj.h>
+#include <knownfolders.h>
 
 #include "platform/win32/Utf.h"
 
@@ -119,6 +121,16 @@ std::string Win32ShellLinks::ProgramFile()
         sPath.resize(sPath.size() * 2);
     sPath.resize(nLength);
     return Utf8(sPath);
+}
+
+std::string Win32ShellLinks::SendToFolder()
+{
+    wchar_t* pPath = nullptr;
+    std::string sFolder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &pPath)) && pPath)
+        sFolder = Utf8(pPath);
+    ::CoTaskMemFree(pPath);
+    return sFolder;
 }
 
 } // namespace qv::win32

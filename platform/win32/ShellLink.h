@@ -52,6 +52,7 @@ public:
     bool SaveLink(const std::string& sLinkFile, const ShellLinkFields& fields) override;
     DeleteOutcome DeleteFile(const std::string& sPath) override;
     std::string ProgramFile() override;
+    std::string SendToFolder() override;
 };
 
 } // namespace qv::win32

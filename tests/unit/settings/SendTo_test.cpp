@@ -73,6 +73,16 @@ TEST(SendTo, TheShortcutIsMadeOrMendedButNeverRewrittenWhenItStartsThisProgram)
     }
 }
 
+TEST(SendTo, TheShellsOwnSendToFolderComesFirst)
+{
+    Profile profile;
+    fake::FakeShellLinks links;
+    fake::FakeDialogs dialogs;
+    links.sSendToFolder = "C:\\Users\\Zoë\\AppData\\Roaming\\Microsoft\\Windows\\SendTo";
+    ShortcutKeeper(links, profile, dialogs).ApplyShortcuts();
+    EXPECT_EQ(links.Saved, std::vector<std::string>{links.sSendToFolder + "\\Zimbra in Drafts folder.lnk"});
+}
+
 TEST(SendTo, OfficeAddinsAreFoundInTheirLanguagesFolderAndAnOpenOneIsTold)
 {
     Profile profile;
