@@ -257,6 +257,25 @@ class StartupTest(QuorvelTestCase):
         self.exit_quorvel(process)
 
     @screenshot_on_failure
+    def test_ok_asks_about_the_default_mail_application(self):
+        port, process = self.start_signed_in()
+        self.assertTrue(self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), "105", "0").ok)
+        self.assertTrue(self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), "102", "0").ok)
+        self.wait_window("settings window shown", "wait-visible", SETTINGS_WINDOW, process)
+        clicked = self.probe("click", *SETTINGS_WINDOW, "&OK")
+        self.assertTrue(clicked.ok, clicked.out)
+        box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")), BOUND,
+                                        interval=0.3)
+        self.assertTrue(box, f"no question after OK{self.program_log_tail()}")
+        self.record("OK until the question", seconds)
+        self.env.screenshot(wineenv.artifacts_dir() / "default_mail_question.png")
+        self.assertIn("Set as default mail application ?", box.out)
+        self.assertTrue(self.probe("msgbox-click", "&Yes").ok or self.probe("msgbox-click", "Yes").ok)
+        self.wait_window("settings window hidden after the answer", "wait-hidden", SETTINGS_WINDOW, process)
+        self.assert_running(process, "after the question")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
     def test_logs_in_to_fake_server_and_scrambles_password(self):
         port, process = self.start_signed_in()
         self.wait_login()
