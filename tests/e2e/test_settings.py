@@ -270,6 +270,30 @@ class SettingsTest(test_startup.QuorvelTestCase):
         self.exit_quorvel(process)
 
     @screenshot_on_failure
+    def test_wrong_password_is_told_and_keeps_the_window_and_what_was_typed(self):
+        port = self.env.start_fake_server(None, lifetime=240)
+        process = self.start_quorvel()
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        edits = [row for row in self.control_rows() if row[1].lower() == "edit"]
+        password = next(row for row in self.control_rows() if row[2] == "password")
+        self.type_into("server box", edits[0], f"127.0.0.1:{port}")
+        self.type_into("user box", edits[1], "alice")
+        self.type_into("password box", password, "not-the-password")
+        self.env.xdotool("key", "Return")
+        outcome = self.wait_settings_answered("wrong password answered", process)
+        self.env.screenshot(wineenv.artifacts_dir() / "settings_wrong_password.png")
+        self.assertIn("Incorrect User or Password: alice", outcome)
+        self.probe("msgbox-click", "OK")
+        self.assertEqual(self.probe("visible", *SETTINGS_WINDOW).out, "visible", "the window must stay")
+        rows = {row[0]: row[4] for row in self.control_rows()}
+        self.assertEqual(rows[edits[0][0]], f"127.0.0.1:{port}", "the typed server was lost")
+        self.assertEqual(rows[edits[1][0]], "alice", "the typed user was lost")
+        stored = (self.settings_values() or {}).get("ZimbraHost", ("", ""))[1]
+        self.assertNotEqual(stored, f"127.0.0.1:{port}", "settings the server refused were saved")
+        self.assert_running(process, "after the refusal")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
     def test_typed_user_name_reaches_the_server_exactly(self):
         scenario = self.env.artifacts / "account.json"
         scenario.write_text(json.dumps({"account": {"name": TRICKY_USER, "domain": "example.com",
