@@ -270,7 +270,7 @@ class SettingsTest(test_startup.QuorvelTestCase):
         self.exit_quorvel(process)
 
     @screenshot_on_failure
-    def test_wrong_password_is_told_and_keeps_the_window_and_what_was_typed(self):
+    def test_wrong_password_is_told_keeps_what_was_typed_and_esc_closes(self):
         port = self.env.start_fake_server(None, lifetime=240)
         process = self.start_quorvel()
         self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
@@ -290,6 +290,10 @@ class SettingsTest(test_startup.QuorvelTestCase):
         self.assertEqual(rows[edits[1][0]], "alice", "the typed user was lost")
         stored = (self.settings_values() or {}).get("ZimbraHost", ("", ""))[1]
         self.assertNotEqual(stored, f"127.0.0.1:{port}", "settings the server refused were saved")
+        # Esc is the Close button, from the keyboard alone.
+        self.click_into("user box", edits[1])
+        self.env.xdotool("key", "Escape")
+        self.wait_window("settings window closed by Esc", "wait-hidden", SETTINGS_WINDOW, process)
         self.assert_running(process, "after the refusal")
         self.exit_quorvel(process)
 
