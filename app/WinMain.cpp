@@ -12,12 +12,15 @@
 #include "platform/win32/Packing.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Services.h"
+#include "platform/win32/ShellLink.h"
 #include "platform/win32/TrayIcon.h"
 #include "platform/win32/Utf.h"
 #include "platform/win32/WinHttpTls.h"
 #include "platform/win32/WinHttpTransport.h"
+#include "platform/win32/WinSetup.h"
 #include "platform/win32/WinsockSockets.h"
 #include "platform/win32/resource.h"
+#include "settings/SendTo.h"
 
 namespace
 {
@@ -105,16 +108,17 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
     win32::Win32Timers timers;
     timers.hWnd = window.Handle();
     win32::Win32System system;
-    win32::PendingIntegration integration;
+    win32::Win32Files files;
+    win32::Win32ShellLinks shellLinks;
+    ShortcutKeeper integration(shellLinks, files, dialogs);
     win32::Win32Shell shell;
     win32::Win32WindowTree windows;
+    win32::Win32WinSetup winSetup;
     shell.hMain = window.Handle();
     win32::WinsockSockets sockets;
     win32::WinHttpTls tls;
-    win32::Win32Files files;
     win32::Win32Processes processes;
     win32::Win32Keyboard keyboard;
-    win32::Win32Shortcuts shortcuts;
     Platform platform{.Registry = registry,
                       .Soap = soap,
                       .Dialogs = dialogs,
@@ -128,12 +132,13 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
                       .Shell = shell,
                       .ItemIcons = tray,
                       .Windows = windows,
+                      .WinSetup = winSetup,
                       .Sockets = sockets,
                       .Tls = tls,
                       .Files = files,
                       .Processes = processes,
                       .Keyboard = keyboard,
-                      .Shortcuts = shortcuts};
+                      .ShellLinks = shellLinks};
 
     {
         frmMain form(platform);

@@ -14,7 +14,7 @@ namespace qv
 {
 
 frmMain::frmMain(Platform& platform)
-    : Settings(platform.Registry, platform.Integration, platform.View)
+    : Settings(platform.Registry, platform.Integration, platform.WinSetup, platform.View)
     , Icon(platform.Tray)
     , Session(platform.Soap, platform.Clock, Icon, Settings.Controls)
     , Items(platform.ItemIcons)
@@ -26,11 +26,12 @@ frmMain::frmMain(Platform& platform)
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Web(platform.Shell, platform.Clock, platform.Windows, platform.Timers)
     , HTTP(platform.Sockets, platform.Tls, platform.Files, platform.Dialogs)
-    , Upload(HTTP, platform.Files, platform.Processes, platform.Keyboard, platform.Shortcuts, platform.Clock,
+    , Upload(HTTP, platform.Files, platform.Processes, platform.Keyboard, platform.ShellLinks, platform.Clock,
              platform.Locale)
     , P(platform)
 {
     Session.fnLoginRejected = [this] { Settings.ForgetPassword(); };
+    Settings.fnStoreFailed = [this] { ShowMessage(sSettingsNotSaved, nMbExclamation); };
     Cycle.fnChecked = [this] { ActOnStartRequest(); };
     Web.fnBrowserToken = [this] { return Session.LoginForBrowser(Settings.sPassword); };
     Web.fnShowError = [this](const std::string& sText) { ShowMessage(sText, nMbCritical); };
@@ -163,6 +164,7 @@ void frmMain::cmdAceptar_Click(Control nActive)
             c.txtFilters = "Inbox";
             P.View.RefreshControls();
             P.View.SetFocus(Control::txtFilters);
+            P.System.Beep();
             return;
         }
         // Nothing is saved before the server has accepted the settings.
@@ -173,6 +175,10 @@ void frmMain::cmdAceptar_Click(Control nActive)
             P.View.SetFocus(Control::txtUsuario);
             return;
         }
+        if (c.mnuPopWinSetupMailtoHandler)
+            Settings.DefaultMailClientAnswer(P.Dialogs.ShowMessageBoxCheck(sDefaultMailClientQuestion,
+                                                                           nDefaultMailClientStyle, ProductCaption(),
+                                                                           nDontAskAgain, sDontAskAgainValue));
         AnimateWindow();
         HideSettingsWindow();
         Settings.SaveSettings(SaveMode::UserChange);
@@ -279,11 +285,17 @@ void frmMain::CheckBox_Click(CheckBox nBox, bool bChecked)
         c.chkSSL = nValue;
         Session.bServerProbed = false; // the next request probes the server with the new scheme
         break;
-    case CheckBox::chkGuardaPassword: c.chkGuardaPassword = nValue; break;
-    case CheckBox::chkWebmailLogin: c.chkWebmailLogin = nValue; break;
+    case CheckBox::chkGuardaPassword:
+        if (Settings.chkGuardaPassword_Click(bChecked))
+            Session.sAuthToken.clear();
+        break;
+    case CheckBox::chkWebmailLogin:
+        if (Settings.chkWebmailLogin_Click(bChecked))
+            Session.sAuthToken.clear();
+        break;
     case CheckBox::chkVentana: c.chkVentana = nValue; break;
     case CheckBox::chkSonido: c.chkSonido = nValue; break;
-    case CheckBox::optWhiteList: c.optWhiteList = bChecked; break;
+    case CheckBox::optWhiteList: Settings.FilterMode_Click(bChecked); break;
     }
 }
 

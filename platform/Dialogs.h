@@ -18,6 +18,10 @@ public:
     virtual ~IDialogs() = default;
     // Modal; returns the button pressed (1 OK, 6 Yes, 7 No, ...).
     virtual int ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle) = 0;
+    // A box with a "don't ask again" tick, remembered by the system under sValueName; once ticked, later calls
+    // show nothing and return nDefault. Also nDefault when the box cannot be shown.
+    virtual int ShowMessageBoxCheck(const std::string& sText, int nStyle, const std::string& sTitle, int nDefault,
+                                    const std::string& sValueName) = 0;
 };
 
 } // namespace qv

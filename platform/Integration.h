@@ -1,5 +1,5 @@
-// The shell integration every settings save re-applies: the Send To shortcut, the Office add-in removal,
-// run at start-up and the default mail client.
+// The shell integration every settings save re-applies beside the registry's: the Send To shortcut and the Office
+// add-in removal. (Run at start-up and the default mail client are settings' own, over IRegistry and IWinSetup.)
 #pragma once
 
 namespace qv
@@ -10,8 +10,6 @@ class IIntegration
 public:
     virtual ~IIntegration() = default;
     virtual void ApplyShortcuts() = 0; // Send To shortcut, add-in files
-    virtual void ApplyWindowsIntegration(int nMode) = 0;
-    virtual bool IsDefaultMailClient() = 0;
 };
 
 } // namespace qv

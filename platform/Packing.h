@@ -1,5 +1,5 @@
 // What packing files before an upload needs of the machine: the packer run to its end while the program's
-// windows keep answering, the Shift key, and the targets of shell shortcuts.
+// windows keep answering, and the Shift key.
 #pragma once
 
 #include <cstdint>
@@ -32,14 +32,6 @@ class IKeyboard
 public:
     virtual ~IKeyboard() = default;
     virtual bool IsShiftDown() = 0;
-};
-
-class IShortcuts
-{
-public:
-    virtual ~IShortcuts() = default;
-    // The path a shell shortcut (.lnk) points to; empty when it cannot be read or points to no file.
-    virtual std::string ShortcutTarget(const std::string& sLinkPath) = 0;
 };
 
 } // namespace qv

@@ -10,10 +10,12 @@
 #include "platform/Packing.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/ShellLinks.h"
 #include "platform/Sockets.h"
 #include "platform/SoapTransport.h"
 #include "platform/System.h"
 #include "platform/Tray.h"
+#include "platform/WinSetup.h"
 #include "platform/WindowTree.h"
 
 namespace qv
@@ -34,13 +36,14 @@ struct Platform
     IShell& Shell;
     IItemIcons& ItemIcons;
     IWindowTree& Windows;
-    // The upload: its network, files, packer, Shift key and shortcuts.
+    IWinSetup& WinSetup;
+    // The upload: its network, files, packer, Shift key and the shortcuts it resolves.
     ISockets& Sockets;
     ITlsHttp& Tls;
     IFiles& Files;
     IProcesses& Processes;
     IKeyboard& Keyboard;
-    IShortcuts& Shortcuts;
+    IShellLinks& ShellLinks;
 };
 
 } // namespace qv

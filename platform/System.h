@@ -12,6 +12,8 @@ public:
     virtual void TrimWorkingSet() = 0;
     // "unread.wav" from the program's folder, or the system beep without it; never waits for the end.
     virtual void PlayNewMailSound() = 0;
+    // The system's default beep.
+    virtual void Beep() = 0;
 };
 
 } // namespace qv

@@ -312,13 +312,13 @@ UploadAnswer ReadUploadAnswer(std::string_view sResponse)
     return answer;
 }
 
-Uploader::Uploader(CHTTP& http, IFiles& files, IProcesses& processes, IKeyboard& keyboard, IShortcuts& shortcuts,
+Uploader::Uploader(CHTTP& http, IFiles& files, IProcesses& processes, IKeyboard& keyboard, IShellLinks& links,
                    IClock& clock, ILocale& locale)
     : HTTP(http)
     , Files(files)
     , Processes(processes)
     , Keyboard(keyboard)
-    , Shortcuts(shortcuts)
+    , Links(links)
     , Clock(clock)
     , Locale(locale)
 {
@@ -381,11 +381,11 @@ UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, cons
     {
         if (EndsWith(item.sPath, ".lnk"))
         {
-            if (const std::string sTarget = Shortcuts.ShortcutTarget(item.sPath); !sTarget.empty())
+            if (const std::optional<std::string> sTarget = Links.LinkTarget(item.sPath); sTarget && !sTarget->empty())
             {
-                item.sPath = sTarget;
+                item.sPath = *sTarget;
                 if (list.bNamesGiven)
-                    item.sName = CHTTP::FileNameFromPath(sTarget);
+                    item.sName = CHTTP::FileNameFromPath(*sTarget);
             }
         }
         if (Files.IsFolder(item.sPath))

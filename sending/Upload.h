@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Packing.h"
+#include "platform/ShellLinks.h"
 #include "sending/CHTTP.h"
 #include "sending/HttpMessage.h"
 
@@ -99,7 +100,7 @@ struct UploadOutcome
 class Uploader
 {
 public:
-    Uploader(CHTTP& http, IFiles& files, IProcesses& processes, IKeyboard& keyboard, IShortcuts& shortcuts,
+    Uploader(CHTTP& http, IFiles& files, IProcesses& processes, IKeyboard& keyboard, IShellLinks& links,
              IClock& clock, ILocale& locale);
 
     // Runs the whole job; sUrl: the upload address ("http://" or "https://", the host, the service's path).
@@ -119,7 +120,7 @@ private:
     IFiles& Files;
     IProcesses& Processes;
     IKeyboard& Keyboard;
-    IShortcuts& Shortcuts;
+    IShellLinks& Links;
     IClock& Clock;
     ILocale& Locale;
 };

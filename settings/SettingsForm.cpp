@@ -1,5 +1,6 @@
 #include "settings/SettingsForm.h"
 
+#include "platform/Text.h"
 #include "settings/PocketCrypter.h"
 #include "settings/SettingsStore.h"
 
@@ -13,8 +14,9 @@ constexpr size_t nPasswordMaskLength = 20;
 
 } // namespace
 
-SettingsForm::SettingsForm(IRegistry& registry, IIntegration& integration, IMainView& view)
-    : Registry(registry)
+SettingsForm::SettingsForm(IRegistry& registry, IIntegration& integration, IWinSetup& setup, IMainView& view)
+    : Windows(registry, setup)
+    , Registry(registry)
     , Integration(integration)
     , View(view)
 {
@@ -42,25 +44,34 @@ void SettingsForm::LoadSettings()
 
 void SettingsForm::SaveSettings(SaveMode nMode)
 {
-    IRegistry& reg = Registry;
     const auto Flag = [](bool b) { return std::string(b ? "1" : "0"); };
-    SaveSetting(reg, "ZimbraHost", Controls.txtZimbraHost);
-    SaveSetting(reg, "HTTPS", std::to_string(Controls.chkSSL));
-    SaveSetting(reg, "Username", Controls.txtUsuario);
-    SaveSetting(reg, "GuardaPassword", std::to_string(Controls.chkGuardaPassword));
-    SaveSetting(reg, "Password",
+    bool bStored = true;
+    const auto SaveSetting = [&](const std::string& sName, const std::string& sValue) {
+        bStored = qv::SaveSetting(Registry, sName, sValue) && bStored;
+    };
+    SaveSetting("ZimbraHost", Controls.txtZimbraHost);
+    SaveSetting("HTTPS", std::to_string(Controls.chkSSL));
+    SaveSetting("Username", Controls.txtUsuario);
+    SaveSetting("GuardaPassword", std::to_string(Controls.chkGuardaPassword));
+    SaveSetting("Password",
                 Controls.chkGuardaPassword == 1 ? StoredPassword(sPassword, Controls.chkWebmailLogin == 1) : "");
-    SaveSetting(reg, "WebmailLogin", std::to_string(Controls.chkWebmailLogin));
-    SaveSetting(reg, "Ventana", std::to_string(Controls.chkVentana));
-    SaveSetting(reg, "Sonido", std::to_string(Controls.chkSonido));
-    SaveSetting(reg, "AutoRun", Flag(Controls.mnuPopWinSetupAutoRun));
+    SaveSetting("WebmailLogin", std::to_string(Controls.chkWebmailLogin));
+    SaveSetting("Ventana", std::to_string(Controls.chkVentana));
+    SaveSetting("Sonido", std::to_string(Controls.chkSonido));
+    SaveSetting("AutoRun", Flag(Controls.mnuPopWinSetupAutoRun));
     if (nMode == SaveMode::Shutdown)
-        Controls.mnuPopWinSetupMailtoHandler = Integration.IsDefaultMailClient(); // a change made elsewhere wins
-    SaveSetting(reg, "mailtoHandler", Flag(Controls.mnuPopWinSetupMailtoHandler));
-    SaveSetting(reg, "Filtros", Controls.txtFilters);
-    SaveSetting(reg, "WhiteList", Flag(Controls.optWhiteList));
+        Controls.mnuPopWinSetupMailtoHandler = Windows.IsDefaultMailClient(); // a change made elsewhere wins
+    SaveSetting("mailtoHandler", Flag(Controls.mnuPopWinSetupMailtoHandler));
+    SaveSetting("Filtros", Controls.txtFilters);
+    SaveSetting("WhiteList", Flag(Controls.optWhiteList));
     Integration.ApplyShortcuts();
-    Integration.ApplyWindowsIntegration(static_cast<int>(nMode));
+    Windows.ApplyWindowsIntegration(nMode, Controls.mnuPopWinSetupAutoRun, Controls.mnuPopWinSetupMailtoHandler);
+    // Told once a run, and not while the program ends (perhaps with the session, where a box would hold it up).
+    if (!bStored && !bStoreFailureTold && nMode != SaveMode::Shutdown && fnStoreFailed)
+    {
+        bStoreFailureTold = true;
+        fnStoreFailed();
+    }
 }
 
 bool SettingsForm::CommitPassword()
@@ -86,6 +97,41 @@ void SettingsForm::ForgetPassword()
     Controls.txtPassword.clear();
     Controls.bPasswordChanged = false;
     View.RefreshControls();
+}
+
+bool SettingsForm::chkWebmailLogin_Click(bool bChecked)
+{
+    Controls.chkWebmailLogin = bChecked ? 1 : 0;
+    if (!bChecked || sPassword.empty())
+        return false;
+    ForgetPassword();
+    return true;
+}
+
+bool SettingsForm::chkGuardaPassword_Click(bool bChecked)
+{
+    Controls.chkGuardaPassword = bChecked ? 1 : 0;
+    if (!bChecked || Controls.chkWebmailLogin != 1 || sPassword.empty())
+        return false;
+    ForgetPassword();
+    return true;
+}
+
+void SettingsForm::FilterMode_Click(bool bWhiteList)
+{
+    Controls.optWhiteList = bWhiteList;
+    std::string& sFilter = Controls.txtFilters;
+    if (!bWhiteList && (sFilter.empty() || sFilter == "Inbox"))
+        sFilter = "Spam";
+    else if (bWhiteList && (sFilter.empty() || ContainsNoCase(sFilter, "spam")))
+        sFilter = "Inbox";
+    View.RefreshControls();
+}
+
+void SettingsForm::DefaultMailClientAnswer(int nAnswer)
+{
+    if (nAnswer != nDontAskAgain)
+        Controls.mnuPopWinSetupMailtoHandler = nAnswer == 6; // Yes
 }
 
 bool SettingsForm::IsComplete() const

@@ -18,9 +18,9 @@ std::string GetSetting(IRegistry& reg, const std::string& sName, const std::stri
     }
 }
 
-void SaveSetting(IRegistry& reg, const std::string& sName, const std::string& sValue)
+bool SaveSetting(IRegistry& reg, const std::string& sName, const std::string& sValue)
 {
-    (void)reg.WriteText(RegRoot::CurrentUser, sSettingsKey, sName, sValue, true); // a locked profile keeps its values
+    return reg.WriteText(RegRoot::CurrentUser, sSettingsKey, sName, sValue, true); // a locked profile keeps its values
 }
 
 int16_t CheckBoxValue(const std::string& sStored, int16_t nDefault)

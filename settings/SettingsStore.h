@@ -13,7 +13,8 @@ inline constexpr const char* sSettingsKey = "Software\\Quorvel\\Settings";
 
 // The stored text, or sDefault when the value is missing or not text (a number reads as its decimal text).
 std::string GetSetting(IRegistry& reg, const std::string& sName, const std::string& sDefault);
-void SaveSetting(IRegistry& reg, const std::string& sName, const std::string& sValue);
+// False when the store refused it.
+bool SaveSetting(IRegistry& reg, const std::string& sName, const std::string& sValue);
 
 // A check box's state (0 clear, 1 ticked); anything else gives the default.
 int16_t CheckBoxValue(const std::string& sStored, int16_t nDefault);

@@ -1,9 +1,8 @@
-// The packer, the Shift key and shortcuts for tests: each run is recorded and answered as the test says; a run
+// The packer and the Shift key for tests: each run is recorded and answered as the test says; a run
 // may act meanwhile, as the message loop of a real wait lets hand-offs and timers in.
 #pragma once
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -39,17 +38,6 @@ class FakeKeyboard final : public IKeyboard
 public:
     bool bShift = false;
     bool IsShiftDown() override { return bShift; }
-};
-
-class FakeShortcuts final : public IShortcuts
-{
-public:
-    std::map<std::string, std::string> Targets;
-    std::string ShortcutTarget(const std::string& sLinkPath) override
-    {
-        const auto it = Targets.find(sLinkPath);
-        return it == Targets.end() ? std::string() : it->second;
-    }
 };
 
 } // namespace qv::fake

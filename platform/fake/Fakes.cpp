@@ -8,6 +8,46 @@ std::string FakeRegistry::KeyName(RegRoot nRoot, const std::string& sPath)
     return AsciiLower((nRoot == RegRoot::CurrentUser ? "hkcu\\" : "hklm\\") + sPath);
 }
 
+void FakeRegistry::Refuse(RegRoot nRoot, const std::string& sPath)
+{
+    std::string sKey = KeyName(nRoot, sPath);
+    if (sKey.back() == '\\')
+        sKey.pop_back();
+    RefusedKeys.push_back(sKey);
+}
+
+bool FakeRegistry::Refused(const std::string& sKey) const
+{
+    if (bFailWrites)
+        return true;
+    for (const std::string& sRefused : RefusedKeys)
+        if (sKey == sRefused || sKey.rfind(sRefused + '\\', 0) == 0)
+            return true;
+    return false;
+}
+
+void FakeRegistry::Create(const std::string& sKey)
+{
+    // The root's own name ("hkcu") is no key of its own.
+    for (size_t nSlash = sKey.find('\\', sKey.find('\\') + 1); nSlash != std::string::npos;
+         nSlash = sKey.find('\\', nSlash + 1))
+        Keys[sKey.substr(0, nSlash)];
+    Keys[sKey];
+}
+
+std::vector<std::string> FakeRegistry::Dump() const
+{
+    std::vector<std::string> Lines;
+    for (const auto& [sKey, key] : Keys)
+    {
+        Lines.push_back(sKey);
+        for (const auto& [sName, value] : key.Values)
+            Lines.push_back(sKey + "|" + sName + "=" +
+                            (value.nKind == RegKind::Dword ? std::to_string(value.nDword) : value.sText));
+    }
+    return Lines;
+}
+
 bool FakeRegistry::KeyExists(RegRoot nRoot, const std::string& sPath)
 {
     return Keys.count(KeyName(nRoot, sPath)) != 0;
@@ -25,8 +65,9 @@ RegValue FakeRegistry::Read(RegRoot nRoot, const std::string& sPath, const std::
 bool FakeRegistry::WriteText(RegRoot nRoot, const std::string& sPath, const std::string& sName,
                              const std::string& sValue, bool bCreateKey)
 {
-    if (bFailWrites || (!bCreateKey && !KeyExists(nRoot, sPath)))
+    if (Refused(KeyName(nRoot, sPath)) || (!bCreateKey && !KeyExists(nRoot, sPath)))
         return false;
+    Create(KeyName(nRoot, sPath));
     Keys[KeyName(nRoot, sPath)].Values[AsciiLower(sName)] = RegValue{RegKind::Text, sValue, 0};
     WriteOrder.push_back(sName);
     return true;
@@ -34,7 +75,7 @@ bool FakeRegistry::WriteText(RegRoot nRoot, const std::string& sPath, const std:
 
 bool FakeRegistry::WriteDword(RegRoot nRoot, const std::string& sPath, const std::string& sName, uint32_t nValue)
 {
-    if (bFailWrites || !KeyExists(nRoot, sPath))
+    if (Refused(KeyName(nRoot, sPath)) || !KeyExists(nRoot, sPath))
         return false;
     Keys[KeyName(nRoot, sPath)].Values[AsciiLower(sName)] = RegValue{RegKind::Dword, {}, nValue};
     WriteOrder.push_back(sName);
@@ -43,25 +84,37 @@ bool FakeRegistry::WriteDword(RegRoot nRoot, const std::string& sPath, const std
 
 bool FakeRegistry::CreateKey(RegRoot nRoot, const std::string& sPath)
 {
-    if (bFailWrites)
+    if (Refused(KeyName(nRoot, sPath)))
         return false;
-    Keys[KeyName(nRoot, sPath)];
+    Create(KeyName(nRoot, sPath));
     return true;
 }
 
 bool FakeRegistry::DeleteKey(RegRoot nRoot, const std::string& sPath)
 {
-    return Keys.erase(KeyName(nRoot, sPath)) != 0;
+    const std::string sKey = KeyName(nRoot, sPath);
+    const auto key = Keys.find(sKey);
+    if (key == Keys.end() || Refused(sKey))
+        return false;
+    // As RegDeleteKey: a key with subkeys stays; its values go with it.
+    const auto below = Keys.lower_bound(sKey + '\\');
+    if (below != Keys.end() && below->first.rfind(sKey + '\\', 0) == 0)
+        return false;
+    Keys.erase(key);
+    return true;
 }
 
 bool FakeRegistry::DeleteValue(RegRoot nRoot, const std::string& sPath, const std::string& sName)
 {
+    if (Refused(KeyName(nRoot, sPath)))
+        return false;
     const auto key = Keys.find(KeyName(nRoot, sPath));
     return key != Keys.end() && key->second.Values.erase(AsciiLower(sName)) != 0;
 }
 
 void FakeRegistry::Put(const std::string& sPath, const std::string& sName, const RegValue& value)
 {
+    Create(KeyName(RegRoot::CurrentUser, sPath));
     Keys[KeyName(RegRoot::CurrentUser, sPath)].Values[AsciiLower(sName)] = value;
 }
 

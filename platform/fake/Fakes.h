@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/fake/FakePacking.h"
+#include "platform/fake/FakeShellLinks.h"
 #include "platform/fake/FakeSockets.h"
 
 namespace qv::fake
@@ -23,8 +24,11 @@ public:
     {
         std::map<std::string, RegValue> Values; // names in lower case: the registry ignores case
     };
-    std::map<std::string, Key> Keys; // "root\path" in lower case
+    std::map<std::string, Key> Keys; // "root\path" in lower case; creating a key creates its parents
     bool bFailWrites = false;        // a locked-down profile
+    // Writes, creations and deletions refused at this key and below it; an empty path refuses the whole hive, as
+    // HKEY_LOCAL_MACHINE does to a user who is not an administrator. Reads stay allowed.
+    void Refuse(RegRoot nRoot, const std::string& sPath = {});
 
     bool KeyExists(RegRoot nRoot, const std::string& sPath) override;
     RegValue Read(RegRoot nRoot, const std::string& sPath, const std::string& sName) override;
@@ -39,9 +43,14 @@ public:
     void Put(const std::string& sPath, const std::string& sName, const RegValue& value);
     std::string Text(const std::string& sPath, const std::string& sName);
     std::vector<std::string> WriteOrder; // names in the order written, for the order of a save
+    // Every key and value, one line each ("hkcu\\key" or "hkcu\\key|name=text"), for comparing whole contents.
+    std::vector<std::string> Dump() const;
 
 private:
     static std::string KeyName(RegRoot nRoot, const std::string& sPath);
+    bool Refused(const std::string& sKey) const;
+    void Create(const std::string& sKey);
+    std::vector<std::string> RefusedKeys;
 };
 
 struct SentRequest
@@ -84,6 +93,14 @@ public:
         if (OnShow)
             OnShow();
         return nAnswer;
+    }
+    std::vector<ShownMessage> Asked; // the boxes with "don't ask again"
+    int nCheckAnswer = -1;
+    int ShowMessageBoxCheck(const std::string& sText, int nStyle, const std::string& sTitle, int,
+                            const std::string&) override
+    {
+        Asked.push_back({sText, nStyle, sTitle});
+        return nCheckAnswer;
     }
 };
 
@@ -238,12 +255,22 @@ public:
 class FakeIntegration final : public IIntegration
 {
 public:
-    std::vector<int> Applied;
     int nShortcuts = 0;
-    bool bDefaultMailClient = false;
     void ApplyShortcuts() override { ++nShortcuts; }
-    void ApplyWindowsIntegration(int nMode) override { Applied.push_back(nMode); }
-    bool IsDefaultMailClient() override { return bDefaultMailClient; }
+};
+
+// A user who is no administrator, as Wine never is; the tests make one of either kind.
+class FakeWinSetup final : public IWinSetup
+{
+public:
+    bool bAdminAccount = false;
+    TokenElevation nElevation = TokenElevation::Default;
+    std::string sProgramPath = "C:\\Program Files\\Quorvel\\Quorvel.exe";
+    std::vector<std::string> Broadcasts;
+    bool IsAdminAccount() override { return bAdminAccount; }
+    TokenElevation Elevation() override { return nElevation; }
+    std::string ProgramPath() override { return sProgramPath; }
+    void BroadcastSettingChange(const std::string& sArea) override { Broadcasts.push_back(sArea); }
 };
 
 class FakeSystem final : public ISystem
@@ -253,6 +280,8 @@ public:
     int nSounds = 0;
     void TrimWorkingSet() override { ++nTrims; }
     void PlayNewMailSound() override { ++nSounds; }
+    int nBeeps = 0;
+    void Beep() override { ++nBeeps; }
 };
 
 class FakeShell final : public IShell
@@ -358,12 +387,13 @@ struct FakeMachine
     FakeShell Shell;
     FakeItemIcons ItemIcons;
     FakeWindowTree Windows;
+    FakeWinSetup WinSetup;
     FakeSockets Sockets;
     FakeTls Tls;
     FakeFiles Files;
     FakeProcesses Processes;
     FakeKeyboard Keyboard;
-    FakeShortcuts Shortcuts;
+    FakeShellLinks ShellLinks;
     Platform Bundle{.Registry = Registry,
                     .Soap = Soap,
                     .Dialogs = Dialogs,
@@ -377,12 +407,13 @@ struct FakeMachine
                     .Shell = Shell,
                     .ItemIcons = ItemIcons,
                     .Windows = Windows,
+                    .WinSetup = WinSetup,
                     .Sockets = Sockets,
                     .Tls = Tls,
                     .Files = Files,
                     .Processes = Processes,
                     .Keyboard = Keyboard,
-                    .Shortcuts = Shortcuts};
+                    .ShellLinks = ShellLinks};
 };
 
 } // namespace qv::fake

@@ -57,6 +57,80 @@ constexpr int nLockable[] = {txtZimbraHost,     txtUsuario,      txtPassword,   
                              chkGuardaPassword, chkWebmailLogin, lblMailPollInterval, txtFilters,
                              fraFilters,        optBlackList,    optWhiteList};
 
+// The client area and every control, in pixels at 96 dots per inch; scaled to the window's own DPI.
+constexpr int nClientWidth = 340, nClientHeight = 318, nFontPoints = 8;
+
+struct Placed
+{
+    int nId;
+    const wchar_t* sClass;
+    const char* sText;
+    DWORD nStyle;
+    int x, y, cx, cy;
+    const char* sTip;
+};
+
+constexpr DWORD nEdit = WS_TABSTOP | ES_AUTOHSCROLL;
+const Placed Layout[] = {
+    {lblServer, WC_STATICW, Texts::lblServer, 0, 10, 12, 80, 16, nullptr},
+    {txtZimbraHost, WC_EDITW, "", nEdit, 95, 10, 235, 20, Texts::txtZimbraHostTip},
+    {lblUsername, WC_STATICW, Texts::lblUsername, 0, 10, 38, 80, 16, nullptr},
+    {txtUsuario, WC_EDITW, "", nEdit, 95, 36, 235, 20, nullptr},
+    {lblPassword, WC_STATICW, Texts::lblPassword, 0, 10, 64, 80, 16, nullptr},
+    {txtPassword, WC_EDITW, "", nEdit | ES_PASSWORD, 95, 62, 235, 20, nullptr},
+    {chkSSL, WC_BUTTONW, Texts::chkSSL, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 90, 160, 18, Texts::chkSSLTip},
+    {chkGuardaPassword, WC_BUTTONW, Texts::chkGuardaPassword, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 90, 150, 18,
+     nullptr},
+    {chkWebmailLogin, WC_BUTTONW, Texts::chkWebmailLogin, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 112, 160, 18, nullptr},
+    {lblTitleMailPollInterval, WC_STATICW, Texts::lblTitleMailPollInterval, 0, 180, 113, 90, 16, nullptr},
+    {lblMailPollInterval, WC_STATICW, "", SS_NOTIFY, 272, 113, 58, 16, Texts::lblMailPollIntervalTip},
+    {chkVentana, WC_BUTTONW, Texts::chkVentana, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 134, 160, 18, nullptr},
+    {chkSonido, WC_BUTTONW, Texts::chkSonido, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 134, 150, 18, Texts::chkSonidoTip},
+    {fraFilters, WC_BUTTONW, Texts::fraFilters, BS_GROUPBOX, 10, 160, 320, 110, nullptr},
+    {optBlackList, WC_BUTTONW, Texts::optBlackList, WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 22, 182, 140, 18,
+     nullptr},
+    {optWhiteList, WC_BUTTONW, Texts::optWhiteList, BS_AUTORADIOBUTTON, 170, 182, 140, 18, nullptr},
+    {lblTitleFilters, WC_STATICW, Texts::lblTitleFilters, 0, 22, 208, 290, 16, nullptr},
+    {txtFilters, WC_EDITW, "", nEdit | WS_GROUP, 22, 230, 296, 22, Texts::txtFiltersTip},
+    {cmdAceptar, WC_BUTTONW, Texts::cmdAceptar, WS_TABSTOP | BS_DEFPUSHBUTTON, 150, 282, 85, 26, nullptr},
+    {cmdCerrar, WC_BUTTONW, Texts::cmdCerrar, WS_TABSTOP | BS_PUSHBUTTON, 245, 282, 85, 26, nullptr},
+};
+
+constexpr DWORD nWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// Windows 10 gives each window its monitor's DPI; older systems, and Wine, one DPI for the whole screen.
+UINT DpiOf(HWND hWnd)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto fnGetDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (hWnd && fnGetDpiForWindow)
+        if (const UINT nDpi = fnGetDpiForWindow(hWnd))
+            return nDpi;
+    HDC hScreen = ::GetDC(nullptr);
+    const int nDpi = hScreen ? ::GetDeviceCaps(hScreen, LOGPIXELSY) : 96;
+    if (hScreen)
+        ::ReleaseDC(nullptr, hScreen);
+    return nDpi > 0 ? static_cast<UINT>(nDpi) : 96;
+}
+
+int Scaled(int n, UINT nDpi)
+{
+    return ::MulDiv(n, static_cast<int>(nDpi), 96);
+}
+
+// The outer size for the scaled client area, with the frame of that DPI where the system can say.
+SIZE WindowSizeFor(UINT nDpi)
+{
+    RECT rc{0, 0, Scaled(nClientWidth, nDpi), Scaled(nClientHeight, nDpi)};
+    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto fnAdjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (!fnAdjust || !fnAdjust(&rc, nWindowStyle, FALSE, WS_EX_CONTROLPARENT, nDpi))
+        ::AdjustWindowRectEx(&rc, nWindowStyle, FALSE, WS_EX_CONTROLPARENT);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
 } // namespace
 
 bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
@@ -73,16 +147,16 @@ bool MainWindow::Create(HINSTANCE hInstance, HWND hOwner, HICON hIcon)
     if (!::RegisterClassExW(&wc))
         return false;
 
-    RECT rc{0, 0, 340, 318};
-    const DWORD nStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    ::AdjustWindowRectEx(&rc, nStyle, FALSE, WS_EX_CONTROLPARENT);
-    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    // Made at the primary screen's DPI; placed, the window learns its monitor's and takes that size.
+    const SIZE size = WindowSizeFor(DpiOf(nullptr));
     RECT work{0, 0, 1024, 768};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    hWnd.reset(::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nStyle,
-                                 work.left + (work.right - work.left - cx) / 2,
-                                 work.top + (work.bottom - work.top - cy) / 2, cx, cy, hOwner, nullptr, hInstance,
-                                 this));
+    hWnd.reset(::CreateWindowExW(WS_EX_CONTROLPARENT, sClassName, Utf16(Texts::frmMain).c_str(), nWindowStyle,
+                                 work.left + (work.right - work.left - size.cx) / 2,
+                                 work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy, hOwner, nullptr,
+                                 hInstance, this));
+    if (hWnd)
+        nDpi = DpiOf(hWnd.get());
     // The controls come with the first showing: most starts never show the window, and the common controls
     // library they need costs most of a megabyte.
     return static_cast<bool>(hWnd);
@@ -123,35 +197,34 @@ void MainWindow::CreateControls()
 {
     InitCommonControlsOnce();
     const CommonControlsScope scope;
-    // Every control in the dialog font; a missing font is simply skipped.
-    hFont.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg"));
     hTips.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hWnd.get(), nullptr, nullptr, nullptr));
     if (hTips)
         ::SendMessageW(hTips.get(), TTM_SETMAXTIPWIDTH, 0, 300);
+    for (const Placed& control : Layout)
+        Add(control.nId, control.sClass, control.sText, control.nStyle, 0, 0, 0, 0, control.sTip);
+    ApplyDpi(nDpi);
+}
 
-    const DWORD nEdit = WS_TABSTOP | ES_AUTOHSCROLL;
-    Add(lblServer, WC_STATICW, Texts::lblServer, 0, 10, 12, 80, 16);
-    Add(txtZimbraHost, WC_EDITW, "", nEdit, 95, 10, 235, 20, Texts::txtZimbraHostTip);
-    Add(lblUsername, WC_STATICW, Texts::lblUsername, 0, 10, 38, 80, 16);
-    Add(txtUsuario, WC_EDITW, "", nEdit, 95, 36, 235, 20);
-    Add(lblPassword, WC_STATICW, Texts::lblPassword, 0, 10, 64, 80, 16);
-    Add(txtPassword, WC_EDITW, "", nEdit | ES_PASSWORD, 95, 62, 235, 20);
-    Add(chkSSL, WC_BUTTONW, Texts::chkSSL, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 90, 160, 18, Texts::chkSSLTip);
-    Add(chkGuardaPassword, WC_BUTTONW, Texts::chkGuardaPassword, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 90, 150, 18);
-    Add(chkWebmailLogin, WC_BUTTONW, Texts::chkWebmailLogin, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 112, 160, 18);
-    Add(lblTitleMailPollInterval, WC_STATICW, Texts::lblTitleMailPollInterval, 0, 180, 113, 90, 16);
-    Add(lblMailPollInterval, WC_STATICW, "", SS_NOTIFY, 272, 113, 58, 16, Texts::lblMailPollIntervalTip);
-    Add(chkVentana, WC_BUTTONW, Texts::chkVentana, WS_TABSTOP | BS_AUTOCHECKBOX, 10, 134, 160, 18);
-    Add(chkSonido, WC_BUTTONW, Texts::chkSonido, WS_TABSTOP | BS_AUTOCHECKBOX, 180, 134, 150, 18, Texts::chkSonidoTip);
-    Add(fraFilters, WC_BUTTONW, Texts::fraFilters, BS_GROUPBOX, 10, 160, 320, 110);
-    Add(optBlackList, WC_BUTTONW, Texts::optBlackList, WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 22, 182, 140, 18);
-    Add(optWhiteList, WC_BUTTONW, Texts::optWhiteList, BS_AUTORADIOBUTTON, 170, 182, 140, 18);
-    Add(lblTitleFilters, WC_STATICW, Texts::lblTitleFilters, 0, 22, 208, 290, 16);
-    Add(txtFilters, WC_EDITW, "", nEdit | WS_GROUP, 22, 230, 296, 22, Texts::txtFiltersTip);
-    Add(cmdAceptar, WC_BUTTONW, Texts::cmdAceptar, WS_TABSTOP | BS_DEFPUSHBUTTON, 150, 282, 85, 26);
-    Add(cmdCerrar, WC_BUTTONW, Texts::cmdCerrar, WS_TABSTOP | BS_PUSHBUTTON, 245, 282, 85, 26);
+void MainWindow::ApplyDpi(UINT nNewDpi)
+{
+    nDpi = nNewDpi;
+    // The dialog font at this DPI; every control takes it, then its place. A missing font is simply skipped.
+    UniqueFont hNewFont(::CreateFontW(-::MulDiv(nFontPoints, static_cast<int>(nDpi), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                                      FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      CLEARTYPE_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg"));
+    for (const Placed& control : Layout)
+    {
+        HWND hControl = ::GetDlgItem(hWnd.get(), control.nId);
+        if (!hControl)
+            continue;
+        if (hNewFont)
+            ::SendMessageW(hControl, WM_SETFONT, reinterpret_cast<WPARAM>(hNewFont.get()), FALSE);
+        ::SetWindowPos(hControl, nullptr, Scaled(control.x, nDpi), Scaled(control.y, nDpi), Scaled(control.cx, nDpi),
+                       Scaled(control.cy, nDpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    hFont = std::move(hNewFont); // the old font only now: the controls let go of it above
+    ::InvalidateRect(hWnd.get(), nullptr, TRUE);
 }
 
 bool MainWindow::TranslateDialogMessage(MSG& msg)
@@ -341,6 +414,18 @@ LRESULT MainWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     switch (nMsg)
     {
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
+    case WM_DPICHANGED:
+    {
+        // Moved to a monitor of another scale, or the scale changed: the size Windows suggests, then the layout.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(hWnd.get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                       suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (bControlsMade)
+            ApplyDpi(HIWORD(wParam));
+        else
+            nDpi = HIWORD(wParam);
+        return 0;
+    }
     case WM_TIMER:
         if (pTimers && (wParam == Win32Timers::nCheckTimerId || wParam == Win32Timers::nFallbackTimerId))
             pTimers->OnTimer(TimerId::Check);

@@ -47,6 +47,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
+    // The font and every control's place for this DPI.
+    void ApplyDpi(UINT nNewDpi);
     HWND Add(int nId, const wchar_t* sClass, const char* sText, DWORD nStyle, int x, int y, int cx, int cy,
              const char* sTip = nullptr);
     void OnCommand(int nId, int nCode);
@@ -58,6 +60,7 @@ private:
     UniqueWindow hWnd;
     UniqueWindow hTips;
     bool bControlsMade = false; // on the first showing
+    UINT nDpi = 96;
     ISettingsEvents* pEvents = nullptr;
     ITimerEvents* pTimers = nullptr;
     const SettingsControls* pModel = nullptr;

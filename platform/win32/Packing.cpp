@@ -2,11 +2,7 @@
 
 #include "platform/win32/Win32.h"
 
-#include <objbase.h>
 #include <shellapi.h>
-#include <shlobj.h>
-
-#include <memory>
 
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf.h"
@@ -16,9 +12,6 @@ namespace qv::win32
 
 namespace
 {
-
-template <typename T>
-using UniqueCom = std::unique_ptr<T, decltype([](T* p) { p->Release(); })>;
 
 // Every message waiting now; a quit is put back for the main loop, which ends the program after this wait.
 void PumpMessages()
@@ -92,26 +85,6 @@ ProcessRun Win32Processes::RunAndWait(const std::string& sProgram, const std::st
 bool Win32Keyboard::IsShiftDown()
 {
     return (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-}
-
-std::string Win32Shortcuts::ShortcutTarget(const std::string& sLinkPath)
-{
-    IShellLinkW* pRawLink = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&pRawLink))))
-        return {};
-    const UniqueCom<IShellLinkW> link(pRawLink);
-    IPersistFile* pRawFile = nullptr;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pRawFile))))
-        return {};
-    const UniqueCom<IPersistFile> file(pRawFile);
-    if (FAILED(file->Load(Utf16(sLinkPath).c_str(), STGM_READ)))
-        return {};
-    std::wstring sTarget(32768, L'\0');
-    if (link->GetPath(sTarget.data(), static_cast<int>(sTarget.size()), nullptr, 0) != S_OK)
-        return {};
-    sTarget.resize(wcslen(sTarget.c_str()));
-    return Utf8(sTarget);
 }
 
 } // namespace qv::win32

@@ -1,5 +1,4 @@
-// The packer started through the shell and waited for with the message loop running, the Shift key, and shell
-// shortcuts read through IShellLinkW.
+// The packer started through the shell and waited for with the message loop running, and the Shift key.
 #pragma once
 
 #include "platform/Packing.h"
@@ -19,13 +18,6 @@ class Win32Keyboard final : public IKeyboard
 {
 public:
     bool IsShiftDown() override;
-};
-
-// Needs COM started on the calling thread (WinMain does it).
-class Win32Shortcuts final : public IShortcuts
-{
-public:
-    std::string ShortcutTarget(const std::string& sLinkPath) override;
 };
 
 } // namespace qv::win32

@@ -26,12 +26,13 @@ UniqueHKey Open(RegRoot nRoot, const std::string& sPath, REGSAM nAccess)
     return hKey;
 }
 
+// Writing asks for the right to set values only: a key a user may write but not own still takes the value.
 UniqueHKey OpenOrCreate(RegRoot nRoot, const std::string& sPath, bool bCreate)
 {
     if (!bCreate)
-        return Open(nRoot, sPath, KEY_ALL_ACCESS);
+        return Open(nRoot, sPath, KEY_SET_VALUE | KEY_QUERY_VALUE);
     UniqueHKey hKey;
-    if (::RegCreateKeyExW(RootKey(nRoot), Utf16(sPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.put(),
+    if (::RegCreateKeyExW(RootKey(nRoot), Utf16(sPath).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, hKey.put(),
                           nullptr) != ERROR_SUCCESS)
         hKey.reset();
     return hKey;
@@ -39,9 +40,11 @@ UniqueHKey OpenOrCreate(RegRoot nRoot, const std::string& sPath, bool bCreate)
 
 } // namespace
 
+// Read access only: full access fails on machine-wide keys for a user who is no administrator, whose keys would
+// then look missing.
 bool Win32Registry::KeyExists(RegRoot nRoot, const std::string& sPath)
 {
-    return static_cast<bool>(Open(nRoot, sPath, KEY_ALL_ACCESS));
+    return static_cast<bool>(Open(nRoot, sPath, KEY_READ));
 }
 
 RegValue Win32Registry::Read(RegRoot nRoot, const std::string& sPath, const std::string& sName)
@@ -100,7 +103,7 @@ bool Win32Registry::WriteText(RegRoot nRoot, const std::string& sPath, const std
 
 bool Win32Registry::WriteDword(RegRoot nRoot, const std::string& sPath, const std::string& sName, uint32_t nValue)
 {
-    const UniqueHKey hKey = Open(nRoot, sPath, KEY_ALL_ACCESS);
+    const UniqueHKey hKey = Open(nRoot, sPath, KEY_SET_VALUE);
     if (!hKey)
         return false;
     const DWORD nData = nValue;
@@ -120,7 +123,7 @@ bool Win32Registry::DeleteKey(RegRoot nRoot, const std::string& sPath)
 
 bool Win32Registry::DeleteValue(RegRoot nRoot, const std::string& sPath, const std::string& sName)
 {
-    const UniqueHKey hKey = Open(nRoot, sPath, KEY_ALL_ACCESS);
+    const UniqueHKey hKey = Open(nRoot, sPath, KEY_SET_VALUE);
     return hKey && ::RegDeleteValueW(hKey.get(), Utf16(sName).c_str()) == ERROR_SUCCESS;
 }
 

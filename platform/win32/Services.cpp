@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/win32/CommonControls.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -18,6 +19,22 @@ int Win32Dialogs::ShowMessageBox(const std::string& sText, int nStyle, const std
 {
     const CommonControlsScope scope; // the message box's buttons in the same style as the settings window's
     return ::MessageBoxW(hOwner, Utf16(sText).c_str(), Utf16(sTitle).c_str(), static_cast<UINT>(nStyle));
+}
+
+int Win32Dialogs::ShowMessageBoxCheck(const std::string& sText, int nStyle, const std::string& sTitle, int nDefault,
+                                      const std::string& sValueName)
+{
+    // shlwapi's box with "don't ask again", by its ordinal: some systems export it by no name.
+    using MessageBoxCheckA = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT, int, LPCSTR);
+    const UniqueModule hShlwapi(::LoadLibraryW(L"shlwapi.dll"));
+    const auto pfnCheck = hShlwapi ? reinterpret_cast<MessageBoxCheckA>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(hShlwapi.get(), MAKEINTRESOURCEA(185))))
+                                   : nullptr;
+    if (!pfnCheck)
+        return nDefault;
+    const CommonControlsScope scope;
+    return pfnCheck(hOwner, Ansi(sText).c_str(), Ansi(sTitle).c_str(), static_cast<UINT>(nStyle), nDefault,
+                    Ansi(sValueName).c_str());
 }
 
 namespace
@@ -181,6 +198,11 @@ void Win32Timers::Stop(TimerId nId)
 void Win32System::TrimWorkingSet()
 {
     ::EmptyWorkingSet(::GetCurrentProcess());
+}
+
+void Win32System::Beep()
+{
+    ::MessageBeep(MB_OK);
 }
 
 void Win32System::PlayNewMailSound()

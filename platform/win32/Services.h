@@ -18,6 +18,8 @@ class Win32Dialogs final : public IDialogs
 public:
     HWND hOwner = nullptr;
     int ShowMessageBox(const std::string& sText, int nStyle, const std::string& sTitle) override;
+    int ShowMessageBoxCheck(const std::string& sText, int nStyle, const std::string& sTitle, int nDefault,
+                            const std::string& sValueName) override;
 };
 
 class Win32Clock final : public IClock
@@ -56,6 +58,7 @@ class Win32System final : public ISystem
 public:
     void TrimWorkingSet() override;
     void PlayNewMailSound() override;
+    void Beep() override;
 };
 
 // The desktop's windows by FindWindowEx and GetWindow; a window that vanishes meanwhile simply ends a walk.
@@ -77,14 +80,5 @@ public:
     void ActivateMainWindow() override;
 };
 
-// FIXME: the Send To shortcut, the Office add-in removal and the Windows registration are not built yet: nothing is
-// changed on the machine, and the default-mail-client state reads as "not set".
-class PendingIntegration final : public IIntegration
-{
-public:
-    void ApplyShortcuts() override {}
-    void ApplyWindowsIntegration(int) override {}
-    bool IsDefaultMailClient() override { return false; }
-};
 
 } // namespace qv::win32

@@ -51,6 +51,7 @@ using UniqueMenu = UniqueHandle<HMENU, nullptr, ::DestroyMenu>;
 using UniqueWindow = UniqueHandle<HWND, nullptr, ::DestroyWindow>;
 using UniqueFont = UniqueHandle<HFONT, nullptr, ::DeleteObject>;
 using UniqueIcon = UniqueHandle<HICON, nullptr, ::DestroyIcon>;
+using UniqueModule = UniqueHandle<HMODULE, nullptr, ::FreeLibrary>;
 using UniqueActCtx = UniqueHandle<HANDLE, nullptr, ::ReleaseActCtx>; // a failed CreateActCtx is kept as nullptr
 using UniqueSocket = UniqueHandle<SOCKET, INVALID_SOCKET, ::closesocket>;
 using UniqueFile = UniqueHandle<HANDLE, nullptr, ::CloseHandle>; // a failed CreateFileW is kept as nullptr

@@ -91,6 +91,32 @@ class SettingsTest(test_startup.QuorvelTestCase):
         self.assertEqual(raw, stored_bytes(text), f"{name} {when}")
 
     @screenshot_on_failure
+    def test_settings_window_scales_with_the_display(self):
+        """At 100% and 200% display scaling the window and every control take the scale, in one prefix: Wine
+        reads the scale when a program starts. The screenshots are kept to be looked at."""
+        widths = {}
+        for dpi in (96, 192):
+            self.env.reg_import([("HKEY_CURRENT_USER\\Control Panel\\Desktop", "LogPixels", "REG_DWORD", dpi),
+                                 ("HKEY_CURRENT_CONFIG\\Software\\Fonts", "LogPixels", "REG_DWORD", dpi)])
+            process = self.start_quorvel()
+            self.wait_window(f"settings window at {dpi} dpi", "wait-visible", SETTINGS_WINDOW, process)
+            controls = self.probe("controls", *SETTINGS_WINDOW)
+            self.assertTrue(controls.ok, controls.out)
+            rects = {}
+            for line in controls.out.splitlines():
+                fields = line.split("\t")
+                left, top, right, bottom = (int(v) for v in fields[3].split(","))
+                rects[int(fields[0])] = (right - left, bottom - top)
+            widths[dpi] = rects
+            self.env.screenshot(wineenv.artifacts_dir() / f"settings_window_{dpi}dpi.png")
+            self.exit_quorvel(process)
+        for control, (width, height) in widths[96].items():
+            doubled = widths[192][control]
+            self.assertLessEqual(abs(doubled[0] - 2 * width), 2, f"control {control}: {width} then {doubled[0]}")
+            self.assertLessEqual(abs(doubled[1] - 2 * height), 2, f"control {control}: {height} then {doubled[1]}")
+        self.assertEqual(widths[96][1], (85, 26), "the OK button at 100%")
+
+    @screenshot_on_failure
     def test_text_settings_are_stored_with_one_terminating_zero(self):
         # Written by another tool with two terminators: the program's own save must leave exactly one.
         self.env.reg_import([(SETTINGS_KEY, name, "REG_SZ", stored_bytes(text) + b"\0\0")
@@ -241,6 +267,34 @@ class SettingsTest(test_startup.QuorvelTestCase):
         passwords = self.wait_auth_count("AuthRequest after the restart", logins + 1)
         self.assertEqual(passwords[logins:], [TYPED_PASSWORD], "the stored password")
         self.assertNotIn(PASSWORD_MASK, passwords)
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
+    def test_wrong_password_is_told_keeps_what_was_typed_and_esc_closes(self):
+        port = self.env.start_fake_server(None, lifetime=240)
+        process = self.start_quorvel()
+        self.wait_window("settings window visible", "wait-visible", SETTINGS_WINDOW, process)
+        edits = [row for row in self.control_rows() if row[1].lower() == "edit"]
+        password = next(row for row in self.control_rows() if row[2] == "password")
+        self.type_into("server box", edits[0], f"127.0.0.1:{port}")
+        self.type_into("user box", edits[1], "alice")
+        self.type_into("password box", password, "not-the-password")
+        self.env.xdotool("key", "Return")
+        outcome = self.wait_settings_answered("wrong password answered", process)
+        self.env.screenshot(wineenv.artifacts_dir() / "settings_wrong_password.png")
+        self.assertIn("Incorrect User or Password: alice", outcome)
+        self.probe("msgbox-click", "OK")
+        self.assertEqual(self.probe("visible", *SETTINGS_WINDOW).out, "visible", "the window must stay")
+        rows = {row[0]: row[4] for row in self.control_rows()}
+        self.assertEqual(rows[edits[0][0]], f"127.0.0.1:{port}", "the typed server was lost")
+        self.assertEqual(rows[edits[1][0]], "alice", "the typed user was lost")
+        stored = (self.settings_values() or {}).get("ZimbraHost", ("", ""))[1]
+        self.assertNotEqual(stored, f"127.0.0.1:{port}", "settings the server refused were saved")
+        # Esc is the Close button, from the keyboard alone.
+        self.click_into("user box", edits[1])
+        self.env.xdotool("key", "Escape")
+        self.wait_window("settings window closed by Esc", "wait-hidden", SETTINGS_WINDOW, process)
+        self.assert_running(process, "after the refusal")
         self.exit_quorvel(process)
 
     @screenshot_on_failure

@@ -219,6 +219,63 @@ class StartupTest(QuorvelTestCase):
         holder.wait(timeout=BOUND)
 
     @screenshot_on_failure
+    def test_saves_keep_the_send_to_shortcut_and_the_menu_switches_the_windows_integration(self):
+        port, process = self.start_signed_in()
+        # Every save keeps the shortcut; the start-up save is the first.
+        links, seconds = wineenv.wait_for(
+            lambda: list(self.env.prefix.glob("drive_c/users/*/AppData/Roaming/Microsoft/Windows/SendTo/"
+                                              "Zimbra in Drafts folder.lnk")), BOUND)
+        self.assertTrue(links, "no Send To shortcut after the start-up save")
+        self.record("start until the Send To shortcut existed", seconds)
+        data = links[0].read_bytes()
+        target = self.exe.encode("utf-16-le")
+        self.assertTrue(target in data or self.exe.encode("latin-1") in data,
+                        f"the shortcut does not name {self.exe}")
+
+        run_key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+        mailto_key = "HKCU\\Software\\Classes\\mailto\\shell\\open\\command"
+        apps_key = "HKCU\\Software\\RegisteredApplications"
+        command = f'"{self.exe}"'
+        self.assertEqual(self.env.reg_query(run_key, "Quorvel"), command, "run at start-up is on by default")
+        steps = [
+            ("Run at startup off", 104, lambda: self.env.reg_query(run_key, "Quorvel") is None),
+            ("Run at startup on", 104, lambda: self.env.reg_query(run_key, "Quorvel") == command),
+            ("mail application on", 105,
+             lambda: self.env.reg_query(mailto_key, "") == f"{command} %1" and
+             self.env.reg_query(apps_key, "Quorvel") == "Software\\Clients\\Mail\\Quorvel\\Capabilities"),
+            ("mail application off", 105,
+             lambda: self.env.reg_query(mailto_key, "") is None and self.env.reg_query(apps_key, "Quorvel") is None),
+        ]
+        for what, command_id, done in steps:
+            result = self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), str(command_id), "0")
+            self.assertTrue(result.ok, result.out)
+            reached, seconds = wineenv.wait_for(done, BOUND, interval=0.3)
+            self.assertTrue(reached, f"{what}: the registry did not follow: {self.env.reg_values(run_key)}, "
+                                     f"{self.env.reg_values(mailto_key)}{self.program_log_tail()}")
+            self.record(what, seconds)
+        self.assert_running(process, "after the integration switches")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
+    def test_ok_asks_about_the_default_mail_application(self):
+        port, process = self.start_signed_in()
+        self.assertTrue(self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), "105", "0").ok)
+        self.assertTrue(self.probe("post", *TRAY_WINDOW, hex(WM_COMMAND), "102", "0").ok)
+        self.wait_window("settings window shown", "wait-visible", SETTINGS_WINDOW, process)
+        clicked = self.probe("click", *SETTINGS_WINDOW, "&OK")
+        self.assertTrue(clicked.ok, clicked.out)
+        box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")), BOUND,
+                                        interval=0.3)
+        self.assertTrue(box, f"no question after OK{self.program_log_tail()}")
+        self.record("OK until the question", seconds)
+        self.env.screenshot(wineenv.artifacts_dir() / "default_mail_question.png")
+        self.assertIn("Set as default mail application ?", box.out)
+        self.assertTrue(self.probe("msgbox-click", "&Yes").ok or self.probe("msgbox-click", "Yes").ok)
+        self.wait_window("settings window hidden after the answer", "wait-hidden", SETTINGS_WINDOW, process)
+        self.assert_running(process, "after the question")
+        self.exit_quorvel(process)
+
+    @screenshot_on_failure
     def test_logs_in_to_fake_server_and_scrambles_password(self):
         port, process = self.start_signed_in()
         self.wait_login()

@@ -90,8 +90,8 @@ protected:
     CurlTls Tls;
     CHTTP HTTP{Sockets, Tls, Files, Dialogs};
     fake::FakeKeyboard Keyboard;
-    fake::FakeShortcuts Shortcuts;
-    Uploader Upload{HTTP, Files, Packer, Keyboard, Shortcuts, Clock, Locale};
+    fake::FakeShellLinks Links;
+    Uploader Upload{HTTP, Files, Packer, Keyboard, Links, Clock, Locale};
 
     void SetUp() override
     {

@@ -223,7 +223,7 @@ TEST_F(SendingFiles, AFileThatCannotBeSentWholeStopsTheJobAndNothingIsSent)
 
 TEST_F(SendingFiles, AShortcutIsSentAsItsTargetAndShiftPacksItWithoutTouchingAnotherFile)
 {
-    M.Shortcuts.Targets[R"(C:\Desktop\a.lnk)"] = R"(C:\docs\a.txt)";
+    M.ShellLinks.Links[R"(C:\Desktop\a.lnk)"].sPath = R"(C:\docs\a.txt)";
     M.Keyboard.bShift = true;
     M.Files.Contents[R"(C:\Temp\Quorvel_tmp_20260101000000.zip)"] = "not ours";
     std::string sArchive;

@@ -103,7 +103,7 @@ TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
     {
         if (c.bLoggedIn)
             LoggedIn();
-        M.Integration.bDefaultMailClient = c.bDefaultMailClient;
+        M.Registry.Put(sMailClientsKey, "", RegValue{RegKind::Text, c.bDefaultMailClient ? "Quorvel" : "Other", 0});
         Form.Settings.Controls.mnuPopWinSetupMailtoHandler = !c.bDefaultMailClient; // stale since start-up
         Form.Settings.Controls.mnuPopWinSetupAutoRun = c.bAutoRun;
         M.Tray.Menus.clear();
@@ -130,16 +130,26 @@ TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
 
 TEST_F(TrayHandlers, IntegrationEntriesInvertTheirMarkAndApplyIt)
 {
+    M.Registry.Put(sRunKey, "Other", RegValue{RegKind::Text, "other.exe", 0});
     Form.Form_Load();
-    for (const auto& [nCommand, sSetting] : {std::pair{MenuCommand::mnuPopWinSetupAutoRun, "AutoRun"},
-                                             {MenuCommand::mnuPopWinSetupMailtoHandler, "mailtoHandler"}})
-    {
-        const std::string sBefore = Stored(sSetting);
-        M.Integration.Applied.clear();
-        Form.OnMenuCommand(nCommand);
-        EXPECT_NE(Stored(sSetting), sBefore) << sSetting;
-        EXPECT_EQ(M.Integration.Applied, std::vector<int>{1}) << sSetting;
-    }
+    const std::string sCommand = "\"" + M.WinSetup.sProgramPath + "\"";
+    ASSERT_EQ(M.Registry.Text(sRunKey, "Quorvel"), sCommand);
+    // Each entry's registry value, as it reads after each of two clicks.
+    const std::tuple<MenuCommand, const char*, const char*, const char*, std::string, std::string> cases[] = {
+        {MenuCommand::mnuPopWinSetupAutoRun, "AutoRun", sRunKey, "Quorvel", "", sCommand},
+        {MenuCommand::mnuPopWinSetupMailtoHandler, "mailtoHandler", "Software\\Classes\\mailto\\shell\\open\\command",
+         "", sCommand + " %1", ""},
+    };
+    for (const auto& [nCommand, sSetting, sKey, sName, sFirst, sSecond] : cases)
+        for (const std::string& sExpected : {sFirst, sSecond})
+        {
+            const std::string sBefore = Stored(sSetting);
+            const size_t nBroadcasts = M.WinSetup.Broadcasts.size();
+            Form.OnMenuCommand(nCommand);
+            EXPECT_NE(Stored(sSetting), sBefore) << sSetting;
+            EXPECT_EQ(M.Registry.Text(sKey, sName), sExpected) << sSetting;
+            EXPECT_EQ(M.WinSetup.Broadcasts.size(), nBroadcasts + 1) << sSetting;
+        }
 }
 
 TEST_F(TrayHandlers, AboutNamesTheProgramTheAccountAndTheLastCheck)

@@ -1,3 +1,4 @@
+#include "../Answers.h"
 #include "../FormFixture.h"
 #include "settings/PocketCrypter.h"
 #include "settings/Registry2.h"
@@ -22,7 +23,6 @@ TEST_F(Settings, NothingStoredGivesTheDefaultsAndWritesThemInOrder)
     };
     for (const auto& [sName, sValue] : stored)
         EXPECT_EQ(Stored(sName), sValue) << sName;
-    EXPECT_EQ(M.Integration.Applied, std::vector<int>{0});
     EXPECT_EQ(M.Integration.nShortcuts, 1);
 }
 
@@ -81,15 +81,15 @@ TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
     EXPECT_EQ(Form.Settings.sPassword, "");
 }
 
-TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystem)
+TEST_F(Settings, ShutdownTakesTheDefaultMailClientFromTheSystemAndAppliesIt)
 {
     Form.Settings.Controls.mnuPopWinSetupMailtoHandler = false;
-    M.Integration.bDefaultMailClient = true;
     Form.Settings.SaveSettings(SaveMode::UserChange);
-    EXPECT_EQ(Stored("mailtoHandler"), "0");
+    M.Registry.Put(sMailClientsKey, "", RegValue{RegKind::Text, "Quorvel", 0}); // chosen in Windows meanwhile
     Form.Settings.SaveSettings(SaveMode::Shutdown);
     EXPECT_EQ(Stored("mailtoHandler"), "1");
-    EXPECT_EQ(M.Integration.Applied, (std::vector<int>{1, 2}));
+    EXPECT_EQ(M.Registry.Text("Software\\Classes\\mailto\\shell\\open\\command", ""),
+              "\"" + M.WinSetup.sProgramPath + "\" %1");
 }
 
 TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
@@ -99,6 +99,94 @@ TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
     Form.Settings.SaveSettings(SaveMode::UserChange);
     EXPECT_EQ(Form.Settings.Controls.txtZimbraHost, "mail.example.com");
     EXPECT_FALSE(M.Registry.KeyExists(RegRoot::CurrentUser, sSettingsKey));
+}
+
+TEST_F(Settings, WebmailLoginAndSavePasswordDropTheKnownPasswordAndTheModeSwitchesTheFilter)
+{
+    struct Click
+    {
+        CheckBox nBox;
+        bool bChecked;
+        int16_t nWebmailLogin; // before the click
+        const char* sPassword;
+        bool bDropped;
+    };
+    const Click clicks[] = {
+        {CheckBox::chkWebmailLogin, true, 0, "secret", true},
+        {CheckBox::chkWebmailLogin, false, 1, "secret", false},
+        {CheckBox::chkWebmailLogin, true, 0, "", false},
+        {CheckBox::chkGuardaPassword, true, 1, "secret", true},
+        {CheckBox::chkGuardaPassword, true, 0, "secret", false},
+        {CheckBox::chkGuardaPassword, false, 1, "secret", false},
+    };
+    for (const Click& c : clicks)
+    {
+        Form.Settings.Controls.chkWebmailLogin = c.nWebmailLogin;
+        Form.txtPassword_Change(c.sPassword);
+        Form.CommitPassword();
+        Form.Session.sAuthToken = "tok";
+        Form.CheckBox_Click(c.nBox, c.bChecked);
+        const std::string sRow = std::to_string(static_cast<int>(c.nBox)) + (c.bChecked ? " ticked" : " cleared");
+        EXPECT_EQ(Form.Settings.sPassword, c.bDropped ? "" : c.sPassword) << sRow;
+        EXPECT_EQ(Form.Settings.Controls.txtPassword.empty(), c.bDropped || !*c.sPassword) << sRow;
+        EXPECT_EQ(Form.Session.sAuthToken, c.bDropped ? "" : "tok") << sRow;
+    }
+
+    const std::tuple<bool, const char*, const char*> modes[] = {
+        {true, "Spam", "Inbox"},
+        {true, "my SPAM|x", "Inbox"},
+        {true, "", "Inbox"},
+        {true, "Work", "Work"},
+        {false, "Inbox", "Spam"},
+        {false, "", "Spam"},
+        {false, "Inbox|Work", "Inbox|Work"},
+    };
+    for (const auto& [bWhiteList, sBefore, sAfter] : modes)
+    {
+        Form.txtFilters_Change(sBefore);
+        Form.CheckBox_Click(CheckBox::optWhiteList, bWhiteList);
+        EXPECT_EQ(Form.Settings.Controls.txtFilters, sAfter) << sBefore;
+        EXPECT_EQ(Form.Settings.Controls.optWhiteList, bWhiteList);
+    }
+}
+
+TEST(SettingsDialog, OkBeepsOnAnEmptyNotifyFilterAndAsksTheDefaultMailClientQuestion)
+{
+    struct Row
+    {
+        bool bTicked;
+        int nAnswer; // 6 Yes, 7 No, -1 "don't ask again" chosen before
+        bool bAfter;
+    };
+    const Row rows[] = {{false, 6, false}, {true, 6, true}, {true, 7, false}, {true, -1, true}};
+    for (const Row& r : rows)
+    {
+        fake::FakeMachine m;
+        frmMain form(m.Bundle);
+        form.txtZimbraHost_Change("mail.example.com");
+        form.txtUsuario_Change("alice");
+        form.txtPassword_Change("secret");
+        form.Settings.Controls.mnuPopWinSetupMailtoHandler = r.bTicked;
+        form.CheckBox_Click(CheckBox::optWhiteList, true);
+        form.txtFilters_Change("");
+        form.cmdAceptar_Click(Control::cmdAceptar);
+        EXPECT_EQ(m.System.nBeeps, 1);
+        EXPECT_TRUE(m.Soap.Requests.empty());
+        EXPECT_EQ(form.Settings.Controls.txtFilters, "Inbox");
+
+        m.Soap.Replies = {fake::FakeSoapTransport::Ok({}), fake::FakeSoapTransport::Ok(test::LoginAnswer())};
+        m.Dialogs.nCheckAnswer = r.nAnswer;
+        form.cmdAceptar_Click(Control::cmdAceptar);
+        ASSERT_EQ(m.Dialogs.Asked.size(), r.bTicked ? 1u : 0u) << r.nAnswer;
+        if (r.bTicked)
+        {
+            EXPECT_EQ(m.Dialogs.Asked[0].sText, "Set as default mail application ?");
+            EXPECT_EQ(m.Dialogs.Asked[0].nStyle, 0x24);
+            EXPECT_EQ(m.Dialogs.Asked[0].sTitle, "Quorvel v5.0.1");
+        }
+        EXPECT_EQ(m.Registry.Text(sSettingsKey, "mailtoHandler"), r.bAfter ? "1" : "0") << r.nAnswer;
+        EXPECT_EQ(m.System.nBeeps, 1);
+    }
 }
 
 TEST(SettingsForm, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
@@ -111,7 +199,7 @@ TEST(SettingsForm, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
         ASSERT_NE(DecodePassword(sStored, !bWebmailLogin), "Tr0ub4dor&3"); // the other radix reads another one
         m.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Text, bWebmailLogin ? "1" : "0", 0});
         m.Registry.Put(sSettingsKey, "Password", RegValue{RegKind::Text, sStored, 0});
-        SettingsForm form(m.Registry, m.Integration, m.View);
+        SettingsForm form(m.Registry, m.Integration, m.WinSetup, m.View);
         form.LoadSettings();
         EXPECT_EQ(form.sPassword, "Tr0ub4dor&3") << bWebmailLogin;
         form.SaveSettings(SaveMode::Shutdown);
