@@ -9,7 +9,9 @@ QUORVEL_WIN64_DIR names the Windows build folder (Quorvel.exe, unread.wav, tests
 bounded by BOUND seconds; the time each wait took is printed, but only bounds are asserted.
 """
 
+import base64
 import http.client
+import io
 import json
 import re
 import shutil
@@ -18,6 +20,7 @@ import sys
 import threading
 import time
 import unittest
+import zipfile
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
@@ -565,6 +568,62 @@ class TrayTest(TrayTestCase):
         self.assertIn("Hi & bye", json.dumps(stored, ensure_ascii=False), "the server stored no sent message")
         self.assertEqual(len(record.read_text(encoding="utf-8").splitlines()), 1, "a sent message opened the browser")
         self.assert_running("after both messages")
+        self.exit_quorvel()
+
+    def send_files(self, *paths):
+        """A second copy started with these Windows paths, as Send To starts it; returns the upload and the draft
+        the server stored, the draft's request and the address the browser was given."""
+        code, out = self.env.run(self.exe, *paths, timeout=BOUND)
+        self.assertEqual(code, 0, out)
+
+        def drafted():
+            state = self.env.server_control("state")
+            drafts = [m for m in state.get("messages", []) if m.get("folder") == 6]
+            return (state, drafts[-1]) if drafts and state.get("uploads") else None
+
+        found, seconds = wineenv.wait_for(drafted, BOUND * 2, interval=0.3)
+        self.assertTrue(found, f"no draft with an upload on the server{self.program_log_tail()}")
+        self.record("second copy until the draft existed", seconds)
+        state, draft = found
+        return list(state["uploads"].values()), draft
+
+    @screenshot_on_failure
+    def test_files_sent_to_the_program_end_in_a_draft_the_web_mail_opens(self):
+        record = self.use_stand_in_browser()
+        self.env.install(wineenv.win64_dir() / "zip.exe")
+        documents = self.env.prefix / "drive_c" / "Documents"
+        (documents / "Año 1").mkdir(parents=True)
+        report = documents / "Año 1" / "report 2026.txt"
+        report.write_bytes(b"numbers\r\n" * 500)
+        self.start_with_mail()
+        checked, _ = self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        self.assertTrue(checked, "no check")
+
+        uploads, draft = self.send_files("C:\\Documents\\Año 1\\report 2026.txt")
+        self.assertEqual(len(uploads), 1)
+        self.assertEqual(uploads[0]["name"], "report 2026.txt")
+        self.assertEqual(base64.b64decode(uploads[0]["b64"]), report.read_bytes(), "the bytes that arrived")
+        self.assertIn("a", draft.get("flags", ""), f"the draft holds no attachment: {draft}")
+        address = self.wait_opened(record, "draft saved until the web mail opened")
+        self.assertTrue(address.startswith(f"http://127.0.0.1:{self.port}/service/preauth?"), address)
+
+        # A folder is packed by zip.exe beside the program; the archive holds the same files.
+        album = documents / "album"
+        (album / "inner").mkdir(parents=True)
+        files = {"a.txt": b"first", "inner/b c.txt": b"second " * 100, "inner/Ünï.txt": "ünï".encode("utf-8")}
+        for name, data in files.items():
+            (album / name).write_bytes(data)
+        uploads, _ = self.send_files("C:\\Documents\\album")
+        archive = next(u for u in uploads if u["name"].lower().endswith(".zip"))
+        with zipfile.ZipFile(io.BytesIO(base64.b64decode(archive["b64"]))) as packed:
+            self.assertIsNone(packed.testzip())
+            unpacked = {info.filename.replace("\\", "/"): packed.read(info) for info in packed.infolist()
+                        if not info.is_dir()}
+        self.assertEqual({name.split("/", 1)[-1] if name.startswith("album/") else name: data
+                          for name, data in unpacked.items()}, files)
+        leftovers = list((self.env.prefix / "drive_c").glob("users/*/AppData/Local/Temp/*.zip"))
+        self.assertEqual(leftovers, [], "a temporary archive was left behind")
+        self.assert_running("after sending files")
         self.exit_quorvel()
 
     @screenshot_on_failure
