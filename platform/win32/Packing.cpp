@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -33,13 +34,7 @@ void PumpMessages()
 
 std::string Win32Processes::ProgramFolder()
 {
-    std::wstring sPath(MAX_PATH, L'\0');
-    DWORD nLength = 0;
-    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
-           sPath.size() < 32768)
-        sPath.resize(sPath.size() * 2);
-    sPath.resize(nLength);
-    return Utf8(sPath.substr(0, sPath.find_last_of(L"\\/") + 1));
+    return Utf8(ProgramFolderW());
 }
 
 ProcessRun Win32Processes::RunAndWait(const std::string& sProgram, const std::string& sParameters,

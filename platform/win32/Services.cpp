@@ -10,6 +10,7 @@
 
 #include "platform/win32/CommonControls.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -79,18 +80,6 @@ void ActivateWindow(HWND hTarget)
         ::AttachThreadInput(nOwn, nTarget, FALSE);
     if (bForeground)
         ::AttachThreadInput(nOwn, nForeground, FALSE);
-}
-
-// The folder of Quorvel.exe, with its last backslash.
-std::wstring ProgramFolder()
-{
-    std::wstring sPath(MAX_PATH, L'\0');
-    DWORD nLength = 0;
-    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
-           sPath.size() < 32768)
-        sPath.resize(sPath.size() * 2);
-    sPath.resize(nLength);
-    return sPath.substr(0, sPath.find_last_of(L"\\/") + 1);
 }
 
 std::string SystemErrorText(DWORD nCode)
@@ -207,7 +196,7 @@ void Win32System::Beep()
 
 void Win32System::PlayNewMailSound()
 {
-    const std::wstring sPath = ProgramFolder() + L"unread.wav";
+    const std::wstring sPath = ProgramFolderW() + L"unread.wav";
     // Played in the background: the next check must not wait for the chime.
     if (::GetFileAttributesW(sPath.c_str()) == INVALID_FILE_ATTRIBUTES ||
         !::sndPlaySoundW(sPath.c_str(), SND_ASYNC | SND_NODEFAULT))
@@ -222,7 +211,7 @@ namespace qv::win32
 std::optional<std::string> Win32Shell::OpenUrl(const std::string& sUrl)
 {
     const std::wstring sWideUrl = Utf16(sUrl);
-    const std::wstring sFolder = ProgramFolder();
+    const std::wstring sFolder = ProgramFolderW();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;

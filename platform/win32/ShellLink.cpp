@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <knownfolders.h>
 
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -114,13 +115,7 @@ DeleteOutcome Win32ShellLinks::DeleteFile(const std::string& sPath)
 
 std::string Win32ShellLinks::ProgramFile()
 {
-    std::wstring sPath(MAX_PATH, L'\0');
-    DWORD nLength = 0;
-    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
-           sPath.size() < 32768)
-        sPath.resize(sPath.size() * 2);
-    sPath.resize(nLength);
-    return Utf8(sPath);
+    return Utf8(ProgramFileW());
 }
 
 std::string Win32ShellLinks::SendToFolder()

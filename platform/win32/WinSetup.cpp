@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/ProgramFile.h"
 #include "platform/win32/Utf.h"
 
 namespace qv::win32
@@ -34,13 +35,7 @@ TokenElevation Win32WinSetup::Elevation()
 
 std::string Win32WinSetup::ProgramPath()
 {
-    std::wstring sPath(MAX_PATH, L'\0');
-    DWORD nLength = 0;
-    while ((nLength = ::GetModuleFileNameW(nullptr, sPath.data(), static_cast<DWORD>(sPath.size()))) == sPath.size() &&
-           sPath.size() < 32768)
-        sPath.resize(sPath.size() * 2);
-    sPath.resize(nLength);
-    return Utf8(sPath);
+    return Utf8(ProgramFileW());
 }
 
 void Win32WinSetup::BroadcastSettingChange(const std::string& sArea)
