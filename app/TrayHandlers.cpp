@@ -22,7 +22,7 @@ void frmMain::OnTrayEvent(const TrayEvent& event)
             // Handed over while the program is still logging in (or the server is not reachable yet): the checks
             // are running, so the request waits for the next good one instead of being lost.
             if (Session.sAuthToken.empty() && Settings.IsComplete() && !Settings.sPassword.empty())
-                StartRequest = HandOffRequest{HandOffCode::OpenWebmail, true, event.sCommandLine};
+                KeepForFirstLogin({HandOffCode::OpenWebmail, true, event.sCommandLine});
             else
                 AbreZimbra(event.sCommandLine);
             break;
@@ -34,7 +34,7 @@ void frmMain::OnTrayEvent(const TrayEvent& event)
         case TrayEventKind::UploadFile:
             // Files handed over before the first login: sent once a check has succeeded, as a link waits.
             if (Session.sAuthToken.empty() && Settings.IsComplete() && !Settings.sPassword.empty())
-                StartRequest = HandOffRequest{HandOffCode::UploadFiles, true, event.sCommandLine};
+                KeepForFirstLogin({HandOffCode::UploadFiles, true, event.sCommandLine});
             else
             {
                 UploadJob job;

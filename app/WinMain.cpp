@@ -145,7 +145,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
         // A first copy started with a link (or the settings, or files) takes it up after its first good check.
         if (const HandOffRequest start = PrepareHandOff(ArgumentsOf(win32::Utf8(::GetCommandLineW())));
             start.bHasText)
-            form.StartRequest = start;
+            form.StartRequests.push_back(start);
         window.Bind(&form, &form, &form.Settings.Controls);
         tray.Bind(&form);
         if (hReady)

@@ -63,18 +63,27 @@ void frmMain::Form_Load()
     }
 }
 
+void frmMain::KeepForFirstLogin(HandOffRequest request)
+{
+    // A plain start only opens the web mail, which whatever already waits does too: it must not displace it.
+    if (request.nCode == HandOffCode::OpenWebmail && Trim(request.sText).empty() && !StartRequests.empty())
+        return;
+    StartRequests.push_back(std::move(request));
+}
+
 void frmMain::ActOnStartRequest()
 {
-    if (!StartRequest)
-        return;
-    const HandOffRequest request = *std::exchange(StartRequest, std::nullopt);
-    // The same as the request a second copy would have handed over.
-    TrayEvent event;
-    event.nKind = request.nCode == HandOffCode::ShowSettings  ? TrayEventKind::SettingsShowRequest
-                  : request.nCode == HandOffCode::UploadFiles ? TrayEventKind::UploadFile
-                                                              : TrayEventKind::AbreZimbra;
-    event.sCommandLine = Trim(request.sText);
-    OnTrayEvent(event);
+    std::deque<HandOffRequest> requests = std::exchange(StartRequests, {});
+    for (const HandOffRequest& request : requests)
+    {
+        // The same as the request a second copy would have handed over.
+        TrayEvent event;
+        event.nKind = request.nCode == HandOffCode::ShowSettings  ? TrayEventKind::SettingsShowRequest
+                      : request.nCode == HandOffCode::UploadFiles ? TrayEventKind::UploadFile
+                                                                  : TrayEventKind::AbreZimbra;
+        event.sCommandLine = Trim(request.sText);
+        OnTrayEvent(event);
+    }
 }
 
 void frmMain::RequestUnload()

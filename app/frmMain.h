@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -121,8 +122,10 @@ public:
     AnswerReader Reader;
     CheckCycle Cycle;
     Cancellation Cancel;
-    // What the program was started with: a link or the settings, taken up once a check has succeeded.
-    std::optional<HandOffRequest> StartRequest;
+    // What the program was started with, and what was handed over before the first login: taken up, in order,
+    // once a check has succeeded.
+    std::deque<HandOffRequest> StartRequests;
+    void KeepForFirstLogin(HandOffRequest request);
     Webmail Web;
     CHTTP HTTP;
     Uploader Upload;

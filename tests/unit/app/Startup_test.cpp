@@ -22,7 +22,7 @@ TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
 
 TEST_F(Startup, IncompleteCredentialsShowTheWindowAndALinkOpensOnceTheFirstCheckSucceeds)
 {
-    Form.StartRequest = PrepareHandOff("mailto:bob@example.com?subject=Hi");
+    Form.StartRequests.push_back(PrepareHandOff("mailto:bob@example.com?subject=Hi"));
     Store("ZimbraHost", "mail.example.com"); // no password yet: nothing to send, nothing to open with
     Store("Username", "alice");
     Form.Form_Load();
@@ -70,6 +70,11 @@ TEST_F(Startup, AnUnreachableServerDoesNotStopStartUpNorLoseAHandedOverLink)
     link.nKind = TrayEventKind::AbreZimbra;
     link.sCommandLine = "bob@example.com";
     Form.OnTrayEvent(link);
+    for (const char* sLater : {"", "carol@example.com"}) // later requests wait behind it, never displace it
+    {
+        link.sCommandLine = sLater;
+        Form.OnTrayEvent(link);
+    }
     EXPECT_FALSE(M.View.bVisible);
     EXPECT_TRUE(M.Shell.Opened.empty());
     AnswerWith(LoginAnswer());
