@@ -10,6 +10,16 @@ namespace qv
 namespace
 {
 
+// The machine around a web-mail opening: the shell, the clocks and the windows on the desktop.
+struct Browsing
+{
+    fake::FakeShell shell;
+    fake::FakeClock clock;
+    fake::FakeTimers timers;
+    fake::FakeWindowTree desktop;
+    Webmail web{shell, clock, desktop, timers};
+};
+
 WebmailAccount LoggedIn()
 {
     WebmailAccount account;
@@ -106,19 +116,18 @@ TEST(AbreZimbra, TheBrowserLogsInWithATokenOfItsOwn)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.sWhat);
-        fake::FakeShell shell;
-        fake::FakeClock clock;
-        fake::FakeTimers timers;
-        fake::FakeWindowTree desktop;
+        Browsing machine;
+        auto& [shell, clock, timers, desktop, web] = machine;
         if (c.bWindowOpen)
             desktop.Add("MozillaWindowClass", "Zimbra: Inbox - Mozilla Firefox");
-        Webmail web(shell, clock, desktop, timers);
         WebmailAccount account = LoggedIn();
         account.bLogin = c.bLogin;
         int nLogins = 0;
         web.fnBrowserToken = [&] {
             if (++nLogins == 1) // a click that arrives while the login waits is the same opening
+            {
                 EXPECT_TRUE(web.AbreZimbra(account, c.sTo));
+            }
             return c.sFresh;
         };
         ASSERT_TRUE(web.AbreZimbra(account, c.sTo));
@@ -130,11 +139,8 @@ TEST(AbreZimbra, TheBrowserLogsInWithATokenOfItsOwn)
 
 TEST(AbreZimbra, AShellThatCannotOpenIsToldToTheUser)
 {
-    fake::FakeShell shell;
-    fake::FakeClock clock;
-    fake::FakeTimers timers;
-    fake::FakeWindowTree desktop;
-    Webmail web(shell, clock, desktop, timers);
+    Browsing machine;
+    auto& [shell, clock, timers, desktop, web] = machine;
     std::vector<std::string> shown;
     web.fnShowError = [&](const std::string& sText) { shown.push_back(sText); };
     shell.sFailure = "Application not found";
@@ -230,14 +236,11 @@ TEST(BrowserForeground, TheDefaultBrowsersWindowComesForward)
     };
     for (const Case& c : cases)
     {
-        fake::FakeShell shell;
-        fake::FakeClock clock;
-        fake::FakeTimers timers;
-        fake::FakeWindowTree desktop;
+        Browsing machine;
+        auto& [shell, clock, timers, desktop, web] = machine;
         const WindowId nWindow = desktop.Add(c.sClass, "New Tab");
         if (c.bChild)
             desktop.Add("Child", "", nWindow);
-        Webmail web(shell, clock, desktop, timers);
         timers.Start(TimerId::Browser, Webmail::nBrowserForegroundMs);
         web.BrowserForegroundTimer(c.sCommand);
         EXPECT_FALSE(timers.Armed.count(TimerId::Browser)) << c.sCommand;
@@ -248,11 +251,8 @@ TEST(BrowserForeground, TheDefaultBrowsersWindowComesForward)
 
 TEST(AbreZimbra, APlainOpeningReusesAnOpenWebMailWindowAComposeNever)
 {
-    fake::FakeShell shell;
-    fake::FakeClock clock;
-    fake::FakeTimers timers;
-    fake::FakeWindowTree desktop;
-    Webmail web(shell, clock, desktop, timers);
+    Browsing machine;
+    auto& [shell, clock, timers, desktop, web] = machine;
     ASSERT_TRUE(web.AbreZimbra(LoggedIn(), ""));
     EXPECT_EQ(shell.Opened.size(), 1u); // nothing open yet: the browser, and half a second later its window
     EXPECT_EQ(timers.Armed.at(TimerId::Browser), 500);
