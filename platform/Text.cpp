@@ -28,6 +28,24 @@ bool ContainsNoCase(std::string_view sText, std::string_view sPart)
     return AsciiLower(sText).find(AsciiLower(sPart)) != std::string::npos;
 }
 
+bool StartsWithNoCase(std::string_view sText, std::string_view sPrefix)
+{
+    return sText.size() >= sPrefix.size() && AsciiLower(sText.substr(0, sPrefix.size())) == AsciiLower(sPrefix);
+}
+
+std::vector<std::string> Split(std::string_view sText, std::string_view sSeparator)
+{
+    std::vector<std::string> parts;
+    for (size_t nStart = 0;;)
+    {
+        const size_t nAt = sSeparator.empty() ? std::string_view::npos : sText.find(sSeparator, nStart);
+        parts.emplace_back(sText.substr(nStart, nAt == std::string_view::npos ? nAt : nAt - nStart));
+        if (nAt == std::string_view::npos)
+            return parts;
+        nStart = nAt + sSeparator.size();
+    }
+}
+
 std::string Trim(std::string_view sText)
 {
     const auto bBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

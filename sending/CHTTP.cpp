@@ -17,11 +17,6 @@ constexpr size_t nSendBlock = 64 * 1024;
 constexpr size_t nMaxHeadBytes = 64 * 1024; // beyond it the answer is read to its end without looking for its length
 constexpr size_t nMaxWordInput = 70;
 
-bool StartsNoCase(std::string_view sText, std::string_view sPrefix)
-{
-    return sText.size() >= sPrefix.size() && AsciiLower(sText.substr(0, sPrefix.size())) == sPrefix;
-}
-
 // Four decimal numbers from 0 to 255 joined by ".".
 bool IsDottedIPv4(std::string_view sText)
 {
@@ -100,9 +95,9 @@ HttpResult Failure(HttpFailure nFailure, std::string sDescription, long nCode = 
 HttpTarget SplitUrl(std::string_view sUrl)
 {
     HttpTarget target;
-    if (StartsNoCase(sUrl, "http://"))
+    if (StartsWithNoCase(sUrl, "http://"))
         sUrl.remove_prefix(7);
-    else if (StartsNoCase(sUrl, "https://"))
+    else if (StartsWithNoCase(sUrl, "https://"))
     {
         sUrl.remove_prefix(8);
         target.bSecure = true;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/Text.h"
+#include "sending/CHTTP.h"
 
 namespace qv
 {
@@ -18,33 +19,19 @@ std::string Marker(int nField)
     return std::string(sMarkerEdge) + static_cast<char>('0' + nField) + std::string(sMarkerEdge);
 }
 
-std::string_view FileName(std::string_view sPath)
-{
-    const size_t nSlash = sPath.find_last_of("\\/");
-    return nSlash == std::string_view::npos ? sPath : sPath.substr(nSlash + 1);
-}
-
 // The files' field: path and display name alternating. A path without a name after it (the text's last) is
 // shown under its own file name; a pair whose path is blank is skipped.
 std::vector<MapiFile> ReadFiles(std::string_view sList)
 {
+    const std::vector<std::string> parts = Split(sList, "|");
     std::vector<MapiFile> files;
-    size_t nStart = 0;
-    while (nStart <= sList.size())
+    for (size_t nAt = 0; nAt < parts.size(); nAt += 2)
     {
-        const size_t nBar = std::min(sList.find('|', nStart), sList.size());
-        MapiFile file{Trim(sList.substr(nStart, nBar - nStart)), {}};
-        nStart = nBar + 1;
-        if (nStart <= sList.size())
-        {
-            const size_t nNext = std::min(sList.find('|', nStart), sList.size());
-            file.sName = Trim(sList.substr(nStart, nNext - nStart));
-            nStart = nNext + 1;
-        }
+        MapiFile file{Trim(parts[nAt]), nAt + 1 < parts.size() ? Trim(parts[nAt + 1]) : std::string()};
         if (file.sPath.empty())
             continue;
         if (file.sName.empty())
-            file.sName = FileName(file.sPath);
+            file.sName = CHTTP::FileNameFromPath(file.sPath);
         files.push_back(std::move(file));
     }
     return files;

@@ -24,27 +24,9 @@ std::string RemoveQuotes(std::string_view sText)
     return sClean;
 }
 
-std::vector<std::string> SplitAt(std::string_view sText, std::string_view sSeparator)
-{
-    std::vector<std::string> parts;
-    for (size_t nStart = 0;;)
-    {
-        const size_t nAt = sText.find(sSeparator, nStart);
-        parts.emplace_back(sText.substr(nStart, nAt - nStart));
-        if (nAt == std::string_view::npos)
-            return parts;
-        nStart = nAt + sSeparator.size();
-    }
-}
-
 bool EndsWith(std::string_view sText, std::string_view sEnd)
 {
     return sText.size() >= sEnd.size() && sText.substr(sText.size() - sEnd.size()) == sEnd;
-}
-
-bool StartsNoCase(std::string_view sText, std::string_view sPrefix)
-{
-    return sText.size() >= sPrefix.size() && AsciiLower(sText.substr(0, sPrefix.size())) == sPrefix;
 }
 
 UploadOutcome Failed(int32_t nNumber, std::string sDescription)
@@ -124,8 +106,8 @@ FileList SplitFileList(std::string_view sFilePaths, std::string_view sFileNames)
         return list;
     const std::string sNames = Trim(sFileNames);
     list.bNamesGiven = !sNames.empty();
-    const std::vector<std::string> paths = SplitAt(sPaths, list.sSeparator);
-    const std::vector<std::string> names = list.bNamesGiven ? SplitAt(sNames, list.sSeparator) : paths;
+    const std::vector<std::string> paths = Split(sPaths, list.sSeparator);
+    const std::vector<std::string> names = list.bNamesGiven ? Split(sNames, list.sSeparator) : paths;
     if (names.size() < paths.size())
     {
         list.Failure = {9, "Fewer names than files." + std::string(sCrLf) + "Filename: " + sPaths};
@@ -354,7 +336,7 @@ UploadOutcome Uploader::Upload(const UploadJob& job, const std::string& sUrl, co
             return Failed(54114,
                           "The server sent the upload elsewhere too many times." + std::string(sCrLf) + sLocation);
         // The same job again, to the new address; the client keeps the cookie from any other host.
-        if (StartsNoCase(sLocation, "http://") || StartsNoCase(sLocation, "https://"))
+        if (StartsWithNoCase(sLocation, "http://") || StartsWithNoCase(sLocation, "https://"))
             sAddress = sLocation;
         else if (sLocation.front() == '/')
         {

@@ -18,19 +18,9 @@ bool IsBlank(std::string_view sText)
     return Trim(sText).empty();
 }
 
-std::vector<std::string> SplitAtBar(const std::string& sText)
-{
-    std::vector<std::string> parts;
-    size_t nStart = 0;
-    for (size_t nBar; (nBar = sText.find('|', nStart)) != std::string::npos; nStart = nBar + 1)
-        parts.push_back(sText.substr(nStart, nBar - nStart));
-    parts.push_back(sText.substr(nStart));
-    return parts;
-}
-
 std::string WithoutSmtpPrefix(const std::string& sAddress)
 {
-    return AsciiLower(sAddress.substr(0, 5)) == "smtp:" ? sAddress.substr(5) : sAddress;
+    return StartsWithNoCase(sAddress, "smtp:") ? sAddress.substr(5) : sAddress;
 }
 
 } // namespace
@@ -74,7 +64,7 @@ std::string DraftRequestBody(const DraftFields& given, const std::string& sCompo
              "\"/>");
     if (!IsBlank(fields.sToName))
     {
-        const std::vector<std::string> parts = SplitAtBar(fields.sToName);
+        const std::vector<std::string> parts = Split(fields.sToName, "|");
         for (size_t i = 0; i < parts.size(); i += 2)
         {
             const std::string sAddress = i + 1 < parts.size() && !IsBlank(parts[i + 1]) ? parts[i + 1] : "";
