@@ -164,7 +164,25 @@ LRESULT IconWindow::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
                     return FromAnsi(std::string_view(pBytes, nBytes));
                 });
             if (event.nKind != TrayEventKind::None)
-                OnEvent(event);
+            {
+                HandedOver.push_back(event);
+                if (!::PostMessageW(hWnd.get(), nHandedOverMessage, 0, 0))
+                {
+                    HandedOver.pop_back(); // the queue is full: acted on now rather than lost
+                    OnEvent(event);
+                }
+            }
+        }
+        return 0;
+    }
+    if (nMsg == nHandedOverMessage)
+    {
+        // Posted by anyone else, it finds nothing to do.
+        if (!HandedOver.empty())
+        {
+            const TrayEvent event = std::move(HandedOver.front());
+            HandedOver.pop_front();
+            OnEvent(event);
         }
         return 0;
     }

@@ -4,6 +4,8 @@
 
 #include "platform/win32/Win32.h"
 
+#include <deque>
+
 #include "platform/TrayEvents.h"
 #include "platform/TrayRecord.h"
 #include "platform/win32/UniqueHandle.h"
@@ -44,6 +46,11 @@ private:
     HICON BalloonIconOf(TrayIconKind nKind) const;
 
     void Detach();
+
+    // What a second copy handed over, taken at once and acted on from the window's queue: a job run inside
+    // WM_COPYDATA would hold the sender for as long as an upload takes.
+    static constexpr UINT nHandedOverMessage = WM_APP + 0x51;
+    std::deque<TrayEvent> HandedOver;
 
     UniqueWindow hWnd;
     HINSTANCE hModule = nullptr;

@@ -186,7 +186,7 @@ class TrayTestCase(E2ECase):
     # -- helpers
 
     def start_with_mail(self, unread=0, settings=(), debug="-all", deliver=(), appointments=(), args=(),
-                        together=None):
+                        together=None, script=()):
         """Writes a scenario with unread messages in the Inbox (and the appointments given) and a short polling
         interval, starts the fake server and Quorvel.exe signed in to it; returns when the tray window exists."""
         scenario = {
@@ -197,6 +197,7 @@ class TrayTestCase(E2ECase):
                         "appointments": list(appointments)},
             # Deliveries the server makes itself, just before the answer to a given request: no race with a check.
             "deliver": list(deliver),
+            "script": list(script),
         }
         path = self.env.artifacts / "scenario.json"
         path.write_text(json.dumps(scenario, ensure_ascii=False, indent=2), encoding="utf-8")
@@ -633,6 +634,25 @@ class TrayTest(TrayTestCase):
         leftovers = list((self.env.prefix / "drive_c").glob("users/*/AppData/Local/Temp/*.zip"))
         self.assertEqual(leftovers, [], "a temporary archive was left behind")
         self.assert_running("after sending files")
+        self.exit_quorvel()
+
+    @screenshot_on_failure
+    def test_second_copy_ends_while_its_files_are_still_being_sent(self):
+        """Explorer's Send To starts a copy per use: it must not stay until a slow upload ends."""
+        record = self.use_stand_in_browser()
+        documents = self.env.prefix / "drive_c" / "Documents"
+        documents.mkdir(parents=True)
+        (documents / "slow.txt").write_bytes(b"slow\r\n" * 100)
+        self.start_with_mail(script=[{"match": {"path": "/service/upload"}, "respond": {"delay": 10}}])
+        checked, _ = self.clock.wait(lambda requests: any(is_check(r) for r in requests.values()), BOUND)
+        self.assertTrue(checked, "no check")
+
+        code, out = self.env.run(self.exe, "C:\\Documents\\slow.txt", timeout=BOUND)
+        self.assertEqual(code, 0, out)
+        saved = [r for r in self.env.server_requests() if "<SaveDraftRequest" in r.get("body", "")]
+        self.assertEqual(saved, [], "the second copy waited for the whole job")
+        self.wait_opened(record, "the draft saved after the slow upload")
+        self.assert_running("after the slow upload")
         self.exit_quorvel()
 
     @screenshot_on_failure

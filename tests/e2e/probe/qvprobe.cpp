@@ -6,6 +6,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <cwchar>
 #include <cstdint>
@@ -55,7 +56,7 @@ int Usage()
           L"       qvprobe memory EXE-NAME\n"
           L"       qvprobe owner|kill-owner CLASS TITLE | tray-delete CLASS TITLE ICON-ID\n"
           L"       qvprobe controls CLASS TITLE | wait-focus CLASS TITLE CONTROL-ID SECONDS\n"
-          L"       qvprobe type-chars CLASS TITLE CONTROL-ID TEXT\n"
+          L"       qvprobe type-chars CLASS TITLE CONTROL-ID TEXT | trust-certificate FILE\n"
           L"       qvprobe regvalue HKCU\\KEY|HKLM\\KEY NAME | hold-event NAME SECONDS\n"
           L"CLASS or TITLE \"-\" matches any; CLASS hwnd:0x... names one window; numbers are decimal or 0x hex.");
     return nExitUsage;
@@ -785,6 +786,43 @@ int CmdTypeChars(wchar_t** argv)
     return nExitOk;
 }
 
+// Makes the prefix trust a test server's certificate (PEM or DER) as a root, machine-wide, as an administrator
+// would; without it WinHTTP refuses the server, as it should.
+int CmdTrustCertificate(const wchar_t* pFile)
+{
+    HANDLE hFile = ::CreateFileW(pFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+    {
+        Print(L"cannot open the certificate file\n");
+        return nExitNo;
+    }
+    std::vector<char> text(64 * 1024);
+    DWORD nRead = 0;
+    const BOOL bRead = ::ReadFile(hFile, text.data(), static_cast<DWORD>(text.size()), &nRead, nullptr);
+    ::CloseHandle(hFile);
+    if (!bRead)
+        return nExitNo;
+    std::vector<BYTE> der(nRead);
+    DWORD nDer = nRead;
+    if (!::CryptStringToBinaryA(text.data(), nRead, CRYPT_STRING_BASE64HEADER, der.data(), &nDer, nullptr, nullptr))
+    {
+        der.assign(text.begin(), text.begin() + nRead); // not PEM: taken as DER
+        nDer = nRead;
+    }
+    HCERTSTORE hStore = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (!hStore)
+    {
+        Print(L"cannot open the root store\n");
+        return nExitNo;
+    }
+    const BOOL bAdded = ::CertAddEncodedCertificateToStore(hStore, X509_ASN_ENCODING, der.data(), nDer,
+                                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    ::CertCloseStore(hStore, 0);
+    if (!bAdded)
+        Print(L"the certificate was not added: " + std::to_wstring(::GetLastError()) + L"\n");
+    return bAdded ? nExitOk : nExitNo;
+}
+
 // A registry value as stored: its type, its size in bytes and every byte in hex. `reg query` shows neither
 // the size nor what follows the first zero, and a string's terminators are exactly what is in question.
 int CmdRegValue(const wchar_t* pKey, const wchar_t* pName)
@@ -921,6 +959,8 @@ int wmain(int argc, wchar_t** argv)
         return CmdWaitFocus(pArgs);
     if (sCmd == L"type-chars" && nArgs == 4)
         return CmdTypeChars(pArgs);
+    if (sCmd == L"trust-certificate" && nArgs == 1)
+        return CmdTrustCertificate(pArgs[0]);
     if (sCmd == L"regvalue" && nArgs == 2)
         return CmdRegValue(pArgs[0], pArgs[1]);
     if (sCmd == L"hold-event" && nArgs == 2)
