@@ -36,16 +36,9 @@ TEST(DecodeTrayCallback, MapsButtonsAndBalloons)
 
 TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZeroAndKnowsItsCodes)
 {
-    struct Case
-    {
-        uint64_t nCode;
-        const char* pBytes;
-        size_t nBytes;
-        TrayEventKind nKind;
-        const char* sText;
-    };
+    // The code, the bytes and their count; the event and its text.
     const char sNoZero[] = {'C', ':', '\\', 'a', '.', 't', 'x', 't', 'X', 'X'};
-    const Case cases[] = {
+    const std::tuple<uint64_t, const char*, size_t, TrayEventKind, const char*> cases[] = {
         {1, "  bob@example.com&subject=Hi \0", 30, TrayEventKind::AbreZimbra, "bob@example.com&subject=Hi"},
         {2, sNoZero, 8, TrayEventKind::UploadFile, "C:\\a.txt"},   // no zero: the count bounds the read
         {1, "abc\0garbage", 12, TrayEventKind::AbreZimbra, "abc"}, // the text ends at its zero
@@ -53,15 +46,15 @@ TEST(DecodeCopyData, ReadsOnlyTheStatedBytesUpToTheFirstZeroAndKnowsItsCodes)
         {1, "Jos\xE9\0", 5, TrayEventKind::AbreZimbra, "Jos?"},
         {4, "raw", 3, TrayEventKind::SettingsShowRequest, ""},
         {3, "|@|5|@|Hi\0junk", 13, TrayEventKind::MapiMensaje, "|@|5|@|Hi"}, // read before the sender's bytes go
-        {0, "raw", 3, TrayEventKind::None, ""}, // unknown codes
+        {0, "raw", 3, TrayEventKind::None, ""},                              // unknown codes
         {5, "raw", 3, TrayEventKind::None, ""},
         {0xFFFFFFFF, "raw", 3, TrayEventKind::None, ""},
     };
-    for (const Case& c : cases)
+    for (const auto& [nCode, pBytes, nBytes, nKind, sText] : cases)
     {
-        const TrayEvent event = DecodeCopyData(c.nCode, c.pBytes, c.nBytes, Latin1);
-        EXPECT_EQ(event.nKind, c.nKind) << c.nCode << " " << c.sText;
-        EXPECT_EQ(event.sCommandLine, c.sText);
+        const TrayEvent event = DecodeCopyData(nCode, pBytes, nBytes, Latin1);
+        EXPECT_EQ(event.nKind, nKind) << nCode << " " << sText;
+        EXPECT_EQ(event.sCommandLine, sText);
     }
 }
 

@@ -18,36 +18,31 @@ protected:
     static void Show(Icontify& item) { item.Iconizar(item.name + "\r\nWhen: " + item.sCuando); }
 };
 
-TEST_F(Items, TheFirstBalloonAddsTheIconAndTheShellsNoticeEndsTheWait)
+// The first balloon adds the icon; only the shell's notice for this item ends the wait for it, and the next
+// balloon modifies the icon.
+TEST_F(Items, TheFirstBalloonAddsTheIconAndOnlyTheShellsNoticeEndsTheWait)
 {
     Icontify& item = Review();
     item.Iconizar("Review [MODIFIED]\r\nWhen: 10:00 - 10:30");
     item.bPendienteDeMostrar = true;
     ASSERT_EQ(M.ItemIcons.Log.size(), 1u);
+    const NotifyRecord& first = M.ItemIcons.Log[0].Record;
     EXPECT_EQ(M.ItemIcons.Log[0].nCommand, ShellCommand::Add);
-    EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfoTitle, u"Review [MODIFIED]");
-    EXPECT_EQ(M.ItemIcons.Log[0].Record.sInfo, u"When: 10:00 - 10:30");
-    EXPECT_EQ(M.ItemIcons.Log[0].Record.nIcon, TrayIconKind::Calendar);
+    EXPECT_EQ(std::tie(first.sInfoTitle, first.sInfo, first.nIcon),
+              std::make_tuple(u"Review [MODIFIED]", u"When: 10:00 - 10:30", TrayIconKind::Calendar));
 
+    for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
+        Form.OnItemTrayEvent(item.GetTag(), {nKind, 1});
+    Form.OnItemTrayEvent(99, {TrayEventKind::BalloonShow}); // empty slots change nothing
+    Form.OnItemTrayEvent(0, {TrayEventKind::BalloonShow});
+    EXPECT_TRUE(item.bPendienteDeMostrar);
     Form.OnItemTrayEvent(item.GetTag(), {TrayEventKind::BalloonShow});
     EXPECT_FALSE(item.bPendienteDeMostrar);
-    item.Iconizar("Review\r\nWhen: 10:00 - 10:30");
+    Show(item);
     ASSERT_EQ(M.ItemIcons.Log.size(), 2u);
     EXPECT_EQ(M.ItemIcons.Log[1].nCommand, ShellCommand::Modify);
     EXPECT_EQ(M.ItemIcons.Log[1].Record.sInfoTitle, u"Review");
-}
 
-TEST_F(Items, OnlyTheItemsOwnEventsAreRelayedAndEmptySlotsChangeNothing)
-{
-    Icontify& item = Review();
-    Show(item);
-    item.bPendienteDeMostrar = true;
-    for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
-        Form.OnItemTrayEvent(item.GetTag(), {nKind, 1});
-    EXPECT_TRUE(item.bPendienteDeMostrar);
-    Form.OnItemTrayEvent(99, {TrayEventKind::BalloonShow});
-    Form.OnItemTrayEvent(0, {TrayEventKind::BalloonShow});
-    EXPECT_TRUE(item.bPendienteDeMostrar);
     // A second copy that found an item's hidden window is answered like the main icon.
     Form.OnItemTrayEvent(item.GetTag(), {TrayEventKind::SettingsShowRequest});
     EXPECT_TRUE(M.View.bVisible);

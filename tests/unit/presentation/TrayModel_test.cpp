@@ -29,32 +29,31 @@ TEST(FieldText, CutsToTheFieldWithoutSplittingAPair)
     }
 }
 
-TEST(TrayModel, NewMailChangesIconTipAndBalloon)
+// New mail changes the icon and the tip; appointments alone keep both; the first line is the balloon's title.
+TEST(TrayModel, NewMailChangesIconTipAndBalloonAppointmentsAloneOnlyTheBalloon)
 {
-    TrayModel model;
-    EXPECT_EQ(model.Iconizar(TrayIconKind::Window), ShellCommand::Add);
-    EXPECT_EQ(model.Record().nFlags, nMessage | nIcon | nTip);
-    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
-
-    const std::string sMensaje = "You have unread e-mail messages\r\nInbox (3)\r\nWork (1)";
-    EXPECT_EQ(model.IconAdd(sMensaje, 4, TrayIconKind::NewMail), ShellCommand::Modify);
-    const NotifyRecord& record = model.Record();
-    EXPECT_EQ(record.nFlags, nMessage | nIcon | nTip | nInfo);
-    EXPECT_EQ(record.nIcon, TrayIconKind::NewMail);
-    EXPECT_EQ(record.sTip, Utf16Of(sMensaje));
-    EXPECT_EQ(record.nInfoFlags, InfoFlags::nUser);
-    EXPECT_EQ(record.nTimeout, 10000u);
-}
-
-TEST(TrayModel, AppointmentsAloneKeepIconAndTip)
-{
-    TrayModel model;
-    model.Iconizar(TrayIconKind::Window);
-    model.IconAdd("Appointments within next 24 hours\r\n10:00 Review", 0, TrayIconKind::NewMail);
-    EXPECT_EQ(model.Record().nIcon, TrayIconKind::Window);
-    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
-    EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nInformation);
-    EXPECT_EQ(model.Record().sInfoTitle, u"Appointments within next 24 hours");
+    const std::string sMail = "You have unread e-mail messages\r\nInbox (3)\r\nWork (1)";
+    // The text and its unread count; then the icon, the tip, the balloon's kind, title and text.
+    const std::tuple<std::string, int, TrayIconKind, std::u16string, uint32_t, std::u16string, std::u16string> cases[] =
+        {
+            {sMail, 4, TrayIconKind::NewMail, Utf16Of(sMail), InfoFlags::nUser, u"You have unread e-mail messages",
+             u"Inbox (3)\r\nWork (1)"},
+            {"Appointments within next 24 hours\r\n10:00 Review", 0, TrayIconKind::Window, u"Quorvel v5.0.1",
+             InfoFlags::nInformation, u"Appointments within next 24 hours", u"10:00 Review"},
+            {"just text", 1, TrayIconKind::NewMail, u"just text", InfoFlags::nUser, u"", u"just text"},
+        };
+    for (const auto& [sText, nUnread, nKind, sTip, nInfoFlags, sTitle, sInfo] : cases)
+    {
+        SCOPED_TRACE(sText);
+        TrayModel model;
+        EXPECT_EQ(model.Iconizar(TrayIconKind::Window), ShellCommand::Add);
+        EXPECT_EQ(model.Record().nFlags, nMessage | nIcon | nTip);
+        EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
+        EXPECT_EQ(model.IconAdd(sText, nUnread, TrayIconKind::NewMail), ShellCommand::Modify);
+        const NotifyRecord& r = model.Record();
+        EXPECT_EQ(std::tie(r.nFlags, r.nIcon, r.sTip, r.nInfoFlags, r.sInfoTitle, r.sInfo, r.nTimeout),
+                  std::make_tuple(nMessage | nIcon | nTip | nInfo, nKind, sTip, nInfoFlags, sTitle, sInfo, 10000u));
+    }
 }
 
 TEST(TrayModel, ResetAndShellRestart)
@@ -93,9 +92,6 @@ TEST(TrayModel, TheBalloonSplitsAtTheFirstLine)
     EXPECT_EQ(model.Record().sInfo, u"When: 10:00");
     EXPECT_EQ(model.Record().sTip, u"Review [MODIFIED]\r\nWhen: 10:00");
     EXPECT_EQ(model.IconizarCal(TrayIconKind::Calendar, "x\r\ny", false), ShellCommand::Modify);
-    model.IconAdd("just text", 1, TrayIconKind::NewMail); // without a line break still a balloon
-    EXPECT_EQ(model.Record().sInfo, u"just text");
-    EXPECT_TRUE(model.Record().sInfoTitle.empty());
 }
 
 } // namespace

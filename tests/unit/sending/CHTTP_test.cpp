@@ -12,67 +12,53 @@ namespace qv
 namespace
 {
 
-TEST(HttpText, EncodeHeaderWord)
+TEST(HttpText, HeaderWordsUtf8HtmlAndFileNames)
 {
-    const std::string sLong = std::string(69, 'a') + "ñ" + "b"; // the "ñ" would straddle the 70th byte
-    const std::pair<std::string, std::string> cases[] = {
-        {"report.pdf", "report.pdf"},
-        {CHTTP::Ansi2Utf8("Año 1.txt"), "=?utf-8?Q?A=C3=B1o_1=2Etxt?="},
-        {"a\r\nX-Evil: 1.txt", "aX-Evil: 1.txt"}, // no header of its own
-        {"tab\there\x7f.txt", "tabhere.txt"},
-        {"é\r\n", "=?utf-8?Q?=C3=A9?="},
-        {sLong, std::string(69, 'a') + "=?utf-8?Q?=C3=B1b?="},
-        {std::string(140, 'x'), std::string(140, 'x')},
-    };
-    for (const auto& [sIn, sOut] : cases)
-        EXPECT_EQ(CHTTP::EncodeHeaderWord(sIn), sOut) << sIn;
-}
-
-TEST(HttpText, Ansi2Utf8HtmlEscapeFileNameFromPath)
-{
-    const std::pair<std::string, std::string> utf8[] = {
-        {"Año", "Año"}, {"A\xF1o", "Año"}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}, {"", ""}};
-    for (const auto& [sIn, sOut] : utf8)
-        EXPECT_EQ(CHTTP::Ansi2Utf8(sIn), sOut) << sIn;
-    const std::pair<std::string, std::string> html[] = {
-        {"a<b & c>", "a&lt;b &amp; c&gt;"}, {"&lt;", "&amp;lt;"}, {"\"q\" 'x'", "\"q\" 'x'"}};
-    for (const auto& [sIn, sOut] : html)
-        EXPECT_EQ(CHTTP::HtmlEscape(sIn), sOut) << sIn;
-    const std::pair<std::string, std::string> names[] = {
-        {"C:\\data\\a.txt", "a.txt"}, {"C:\\data\\photos\\", "photos\\"}, {"a.txt", "a.txt"}, {"\\", "\\"},
-        {"", ""}};
-    for (const auto& [sIn, sOut] : names)
-        EXPECT_EQ(CHTTP::FileNameFromPath(sIn), sOut) << sIn;
+    // The "ñ" of the long name would straddle the 70th byte; a line break would start a header of its own.
+    const std::string sLong = std::string(69, 'a') + "ñ" + "b";
+    const std::pair<std::string (*)(std::string_view), std::vector<std::pair<std::string, std::string>>> cases[] = {
+        {CHTTP::EncodeHeaderWord,
+         {{"report.pdf", "report.pdf"},
+          {CHTTP::Ansi2Utf8("Año 1.txt"), "=?utf-8?Q?A=C3=B1o_1=2Etxt?="},
+          {"a\r\nX-Evil: 1.txt", "aX-Evil: 1.txt"},
+          {"tab\there\x7f.txt", "tabhere.txt"},
+          {"é\r\n", "=?utf-8?Q?=C3=A9?="},
+          {sLong, std::string(69, 'a') + "=?utf-8?Q?=C3=B1b?="},
+          {std::string(140, 'x'), std::string(140, 'x')}}},
+        {CHTTP::Ansi2Utf8, {{"Año", "Año"}, {"A\xF1o", "Año"}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}, {"", ""}}},
+        {CHTTP::HtmlEscape, {{"a<b & c>", "a&lt;b &amp; c&gt;"}, {"&lt;", "&amp;lt;"}, {"\"q\" 'x'", "\"q\" 'x'"}}},
+        {CHTTP::FileNameFromPath,
+         {{"C:\\data\\a.txt", "a.txt"},
+          {"C:\\data\\photos\\", "photos\\"},
+          {"a.txt", "a.txt"},
+          {"\\", "\\"},
+          {"", ""}}}};
+    for (const auto& [fnHelper, pairs] : cases)
+        for (const auto& [sIn, sOut] : pairs)
+            EXPECT_EQ(fnHelper(sIn), sOut) << sIn;
 }
 
 TEST(HttpAnswerText, StatusLineAndHeadersByStructure)
 {
-    struct Case
-    {
-        std::string sResponse;
-        int nStatus; // 0: not readable
-        std::string sLocation, sBody;
-    };
-    const Case cases[] = {
+    // The answer; its status (0: not readable), Location and body.
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"HTTP/1.1 200 OK\r\nContent-Location: /x\r\n\r\n200,'null','a'", 200, "", "200,'null','a'"},
         {"HTTP/1.1 302 Found\r\nlocation:  http://h/p \r\n\r\n", 302, "http://h/p", ""},
         {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 303 See\r\nLocation: /a\r\n\r\nb", 303, "/a", "b"},
         {"HTTP/1.1 200 OK\r\nX: Location: /no\r\n\r\n", 200, "", ""},
         {"HTTP/1.0 301\r\nLocation: /a\r\n /b\r\n\r\n", 301, "/a /b", ""}, // a folded line continues the value
-        {"HTTP/1.1 200 OK\r\nLocation: /a\r\n", 0, "", ""},                 // no end of headers
+        {"HTTP/1.1 200 OK\r\nLocation: /a\r\n", 0, "", ""},                // no end of headers
         {"hello\r\nLocation: /a\r\n\r\n", 0, "", ""},
         {"HTTP/1.1 2000 OK\r\n\r\n", 0, "", ""},
         {"", 0, "", ""},
     };
-    for (const Case& c : cases)
+    for (const auto& [sResponse, nStatus, sLocation, sBody] : cases)
     {
-        const auto answer = ParseAnswer(c.sResponse);
-        ASSERT_EQ(answer.has_value(), c.nStatus != 0) << c.sResponse;
-        if (!answer)
-            continue;
-        EXPECT_EQ(answer->nStatus, c.nStatus);
-        EXPECT_EQ(GetHeaderValue(answer->sHeaderBlock, "Location"), c.sLocation) << c.sResponse;
-        EXPECT_EQ(answer->sBody, c.sBody);
+        const auto answer = ParseAnswer(sResponse);
+        ASSERT_EQ(answer.has_value(), nStatus != 0) << sResponse;
+        if (answer)
+            EXPECT_EQ(std::make_tuple(answer->nStatus, GetHeaderValue(answer->sHeaderBlock, "Location"), answer->sBody),
+                      std::make_tuple(nStatus, sLocation, sBody));
     }
     EXPECT_EQ(CompleteLength("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nab"), 41u);
     EXPECT_EQ(CompleteLength("HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n"), std::nullopt);
@@ -150,87 +136,79 @@ TEST_F(Client, CookieTable)
 
 TEST_F(Client, ConnectionMessagesNameThePortUsed)
 {
-    struct Case
-    {
-        std::string sUrl;
-        bool bPost;
-        SocketError nConnect;
-        TransportError nTls;
-        std::vector<std::string> Messages;
-        HttpFailure nFailure;
+    using S = SocketError;
+    using T = TransportError;
+    using H = HttpFailure;
+    const std::string sNowhere = "Problem resolving address nowhere.example", sAt = "Problem connecting to ";
+    const std::string sMail = "mail.example.com", sHttp = "http://mail.example.com",
+                      sHttps = "https://mail.example.com";
+    // The address, whether a POST (a GET shows nothing), the socket's and the stack's failure; what is shown, and
+    // the failure the caller sees.
+    const std::tuple<std::string, bool, S, T, std::vector<std::string>, H> cases[] = {
+        {"http://nowhere.example/p",
+         true,
+         S::None,
+         T::None,
+         {sNowhere, sAt + "nowhere.example at port 80"},
+         H::NameNotResolved},
+        {"http://nowhere.example/p", false, S::None, T::None, {sNowhere}, H::NameNotResolved},
+        {sHttp + ":8080/p", true, S::CannotConnect, T::None, {sAt + sMail + " at port 8080"}, H::CannotConnect},
+        {"http://10.0.0.1/p", true, S::TimedOut, T::None, {sAt + "10.0.0.1 at port 80"}, H::CannotConnect},
+        {sHttp + ":99999/p", true, S::None, T::None, {sAt + sMail + " at port 99999"}, H::CannotConnect},
+        {sHttp + "/p", true, S::NoSocket, T::None, {"Invalid socket"}, H::InvalidSocket},
+        {sHttp + "/p", false, S::CannotConnect, T::None, {}, H::CannotConnect},
+        {sHttp + "/p", true, S::NotStarted, T::None, {}, H::NotStarted},
+        {sHttps + "/p", true, S::None, T::CannotConnect, {sAt + sMail + " at port 443"}, H::CannotConnect},
+        {"https://nowhere.example:8443/p",
+         true,
+         S::None,
+         T::NameNotResolved,
+         {sNowhere, sAt + "nowhere.example at port 8443"},
+         H::NameNotResolved},
+        {sHttps + "/p", true, S::None, T::CertificateRejected, {}, H::CertificateRejected},
+        {sHttps + "/p", true, S::None, T::TimedOut, {}, H::TimedOut},
     };
-    const Case cases[] = {
-        {"http://nowhere.example/p", true, SocketError::None, TransportError::None,
-         {"Problem resolving address nowhere.example", "Problem connecting to nowhere.example at port 80"},
-         HttpFailure::NameNotResolved},
-        {"http://nowhere.example/p", false, SocketError::None, TransportError::None,
-         {"Problem resolving address nowhere.example"}, HttpFailure::NameNotResolved},
-        {"http://mail.example.com:8080/p", true, SocketError::CannotConnect, TransportError::None,
-         {"Problem connecting to mail.example.com at port 8080"}, HttpFailure::CannotConnect},
-        {"http://10.0.0.1/p", true, SocketError::TimedOut, TransportError::None,
-         {"Problem connecting to 10.0.0.1 at port 80"}, HttpFailure::CannotConnect},
-        {"http://mail.example.com:99999/p", true, SocketError::None, TransportError::None,
-         {"Problem connecting to mail.example.com at port 99999"}, HttpFailure::CannotConnect},
-        {"http://mail.example.com/p", true, SocketError::NoSocket, TransportError::None, {"Invalid socket"},
-         HttpFailure::InvalidSocket},
-        {"http://mail.example.com/p", false, SocketError::CannotConnect, TransportError::None, {},
-         HttpFailure::CannotConnect},
-        {"http://mail.example.com/p", true, SocketError::NotStarted, TransportError::None, {},
-         HttpFailure::NotStarted},
-        {"https://mail.example.com/p", true, SocketError::None, TransportError::CannotConnect,
-         {"Problem connecting to mail.example.com at port 443"}, HttpFailure::CannotConnect},
-        {"https://nowhere.example:8443/p", true, SocketError::None, TransportError::NameNotResolved,
-         {"Problem resolving address nowhere.example", "Problem connecting to nowhere.example at port 8443"},
-         HttpFailure::NameNotResolved},
-        {"https://mail.example.com/p", true, SocketError::None, TransportError::CertificateRejected, {},
-         HttpFailure::CertificateRejected},
-        {"https://mail.example.com/p", true, SocketError::None, TransportError::TimedOut, {}, HttpFailure::TimedOut},
-    };
-    for (const Case& c : cases)
+    for (const auto& [sUrl, bPost, nConnect, nTls, messages, nFailure] : cases)
     {
+        SCOPED_TRACE(sUrl);
         Dialogs.Shown.clear();
-        Net.nConnectError = c.nConnect;
+        Net.nConnectError = nConnect;
         Tls.Reply = {};
-        Tls.Reply.nError = c.nTls;
+        Tls.Reply.nError = nTls;
         Tls.Reply.sDescription = "stack's words";
-        const HttpResult result = c.bPost ? HTTP.POSTWrapper(c.sUrl, Post("mail.example.com", "x"))
-                                          : HTTP.GETWrapper(c.sUrl);
-        EXPECT_EQ(Shown(), c.Messages) << c.sUrl;
-        EXPECT_EQ(result.nFailure, c.nFailure) << c.sUrl;
+        const HttpResult result = bPost ? HTTP.POSTWrapper(sUrl, Post(sMail, "x")) : HTTP.GETWrapper(sUrl);
+        EXPECT_EQ(Shown(), messages);
+        EXPECT_EQ(result.nFailure, nFailure);
         // Told once: by a message, or to the caller with words of its own.
-        EXPECT_EQ(result.bShown, !c.Messages.empty()) << c.sUrl;
-        EXPECT_FALSE(result.sDescription.empty()) << c.sUrl;
+        EXPECT_EQ(result.bShown, !messages.empty());
+        EXPECT_FALSE(result.sDescription.empty());
     }
 }
 
+// An answer cut short is the caller's failure, told once, with what came kept; one complete by its length is no
+// failure even if the connection stays open.
 TEST_F(Client, EveryUnfinishedAnswerIsAFailureOnce)
 {
-    struct Case
-    {
-        std::deque<std::string> Answer;
-        SocketError nAfter;
-        HttpFailure nFailure;
-        std::string sKept;
-    };
-    const Case cases[] = {
-        {{"HTTP/1.1 200 OK\r\n", "Content-Type: text/html\r\n"}, SocketError::None, HttpFailure::NoHeaderEnd,
-         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"},
+    const std::string sOk = "HTTP/1.1 200 OK\r\n", sSized = sOk + "Content-Length: 4\r\n\r\n20";
+    const std::tuple<std::deque<std::string>, SocketError, HttpFailure, std::string> cases[] = {
+        {{sOk, "Content-Type: text/html\r\n"},
+         SocketError::None,
+         HttpFailure::NoHeaderEnd,
+         sOk + "Content-Type: text/html\r\n"},
         {{}, SocketError::None, HttpFailure::NoHeaderEnd, ""},
-        {{"HTTP/1.1 200 OK\r\n"}, SocketError::TimedOut, HttpFailure::TimedOut, "HTTP/1.1 200 OK\r\n"},
-        {{"HTTP/1.1 200 OK\r\n"}, SocketError::Reset, HttpFailure::ReceiveFailed, "HTTP/1.1 200 OK\r\n"},
-        // Complete by its length: the connection left open is not waited for.
-        {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n20", std::string("0\0", 2)}, SocketError::TimedOut,
-         HttpFailure::None, std::string("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n200\0", 42)},
+        {{sOk}, SocketError::TimedOut, HttpFailure::TimedOut, sOk},
+        {{sOk}, SocketError::Reset, HttpFailure::ReceiveFailed, sOk},
+        {{sSized, std::string("0\0", 2)}, SocketError::TimedOut, HttpFailure::None, sSized + std::string("0\0", 2)},
     };
-    for (const Case& c : cases)
+    for (const auto& [answer, nAfter, nFailure, sKept] : cases)
     {
-        Net.Answer = c.Answer;
-        Net.nAfterAnswer = c.nAfter;
+        Net.Answer = answer;
+        Net.nAfterAnswer = nAfter;
         const HttpResult result = HTTP.POSTWrapper("http://mail.example.com/p", Post("mail.example.com", "x"));
-        EXPECT_EQ(result.nFailure, c.nFailure) << c.sKept;
+        EXPECT_EQ(result.nFailure, nFailure) << sKept;
         EXPECT_FALSE(result.bShown);
         EXPECT_EQ(result.Ok(), result.sDescription.empty()) << result.sDescription;
-        EXPECT_EQ(result.sResponse, c.sKept);
+        EXPECT_EQ(result.sResponse, sKept);
     }
     EXPECT_TRUE(Dialogs.Shown.empty());
 }
@@ -238,8 +216,9 @@ TEST_F(Client, EveryUnfinishedAnswerIsAFailureOnce)
 TEST_F(Client, TheCookieGoesOnlyToItsOwnHost)
 {
     // The head goes out as written; only one sent elsewhere is written anew.
-    const std::string sOwn = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: Mail.Example.com:8080\r\nX:y\r\n"
-                             "Content-Length: 5\r\nConnection: Close\r\nCookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
+    const std::string sOwn =
+        "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: Mail.Example.com:8080\r\nX:y\r\n"
+        "Content-Length: 5\r\nConnection: Close\r\nCookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
     const std::string sElsewhere = "POST /service/upload?fmt=raw HTTP/1.1\r\nHost: other.example.com:81\r\nX: y\r\n"
                                    "Content-Length: 5\r\nConnection: Close\r\n\r\n";
     Net.Names["other.example.com"] = "127.0.0.2";
@@ -266,14 +245,11 @@ TEST_F(Client, TheCookieGoesOnlyToItsOwnHost)
     Tls.Reply.sBody = "200,'null','x'";
     const HttpResult result = HTTP.POSTWrapper("https://mail.example.com:8080/ignored", request);
     EXPECT_EQ(result.sResponse, "HTTP/1.1 200 OK\r\n\r\n200,'null','x'");
-    EXPECT_EQ(Tls.Last.sMethod, "POST");
-    EXPECT_EQ(Tls.Last.sPath, "/service/upload?fmt=raw");
-    EXPECT_EQ(Tls.Last.nPort, 8080);
-    EXPECT_EQ(Tls.Last.nBodyLength, 5u);
-    EXPECT_EQ(Tls.sBody, "hello");
-    EXPECT_EQ(Tls.Last.Headers, (HeaderList{{"Host", "Mail.Example.com:8080"},
-                                            {"X", "y"},
-                                            {"Cookie", "ZM_TEST=true; ZM_AUTH_TOKEN=tok"}}));
+    EXPECT_EQ(std::tie(Tls.Last.sMethod, Tls.Last.sPath, Tls.Last.nPort, Tls.Last.nBodyLength, Tls.sBody),
+              std::make_tuple("POST", "/service/upload?fmt=raw", 8080, 5u, "hello"));
+    EXPECT_EQ(
+        Tls.Last.Headers,
+        (HeaderList{{"Host", "Mail.Example.com:8080"}, {"X", "y"}, {"Cookie", "ZM_TEST=true; ZM_AUTH_TOKEN=tok"}}));
     (void)HTTP.POSTWrapper("https://other.example.com/", request);
     EXPECT_EQ(Tls.Last.Headers, (HeaderList{{"Host", "other.example.com"}, {"X", "y"}}));
 }

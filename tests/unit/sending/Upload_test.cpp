@@ -9,16 +9,22 @@ namespace qv
 namespace
 {
 
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Each item's or run's two texts, to compare whole lists at once.
+template <class T, class U>
+Pairs Texts(const std::vector<T>& items, std::string U::*pFirst, std::string U::*pSecond)
+{
+    Pairs texts;
+    for (const T& item : items)
+        texts.emplace_back(item.*pFirst, item.*pSecond);
+    return texts;
+}
+
 TEST(Upload, ListFormsGiveOneItemPerPathOrFailWithTheSeparatorError)
 {
-    struct Case
-    {
-        const char* sPaths;
-        const char* sNames;
-        std::vector<UploadItem> Items;
-        int32_t nFailure;
-    };
-    const Case cases[] = {
+    // The paths and the names given; the items (path and name) or the number of the failure.
+    const std::tuple<const char*, const char*, Pairs, int32_t> cases[] = {
         {R"("C:\a b\x.txt" "C:\y.txt")", "", {{R"(C:\a b\x.txt)", ""}, {R"(C:\y.txt)", ""}}, 0},
         {R"(C:\x.txt  C:\y.txt)", "", {{R"(C:\x.txt)", ""}, {R"(C:\y.txt)", ""}}, 0},
         {R"("C:\x.tmp" "C:\y.txt")",
@@ -30,46 +36,30 @@ TEST(Upload, ListFormsGiveOneItemPerPathOrFailWithTheSeparatorError)
         {R"("C:\x.txt)", "", {}, 54112},
         {R"("C:\x.txt" "C:\y.txt")", R"("One")", {}, 9},
     };
-    for (const Case& c : cases)
+    for (const auto& [sPaths, sNames, items, nFailure] : cases)
     {
-        SCOPED_TRACE(c.sPaths);
-        const FileList list = SplitFileList(c.sPaths, c.sNames);
-        EXPECT_EQ(list.Failure ? list.Failure->nNumber : 0, c.nFailure);
-        if (c.nFailure)
-            continue;
-        ASSERT_EQ(list.Items.size(), c.Items.size());
-        for (size_t i = 0; i < c.Items.size(); ++i)
-        {
-            EXPECT_EQ(list.Items[i].sPath, c.Items[i].sPath);
-            EXPECT_EQ(list.Items[i].sName, c.Items[i].sName);
-        }
+        const FileList list = SplitFileList(sPaths, sNames);
+        EXPECT_EQ(list.Failure ? list.Failure->nNumber : 0, nFailure) << sPaths;
+        if (!nFailure)
+            EXPECT_EQ(Texts(list.Items, &UploadItem::sPath, &UploadItem::sName), items) << sPaths;
     }
 }
 
 TEST(Upload, ThePackerRunsOncePerFolderWithTheProgramsCommandLines)
 {
-    struct Case
-    {
-        std::vector<std::string> Paths;
-        std::vector<ZipRun> Runs;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<std::string>, Pairs> cases[] = {
+        // the paths, and each run's folder and parameters
         {{R"(C:\data\photos\*.*)"}, {{R"(C:\data)", R"(-SXr "T.zip" "photos\*.*")"}}},
         {{R"(C:\a\x.txt)", R"(D:\b\y [1].txt)", R"(C:\a\sub\*.*)", R"(C:\a\z.txt)"},
          {{R"(C:\a)", R"(-SXr "T.zip" "x.txt" "sub\*.*" "z.txt")"}, {R"(D:\b)", R"(-SXju "T.zip" "y ?1].txt")"}}},
         {{R"(C:\top.txt)", R"(E:\*.*)"},
          {{R"(C:\)", R"(-SXj "T.zip" "top.txt")"}, {R"(E:\)", R"(-SXru "T.zip" "*.*")"}}},
     };
-    for (const Case& c : cases)
+    for (const auto& [paths, runs] : cases)
     {
-        const ZipPlan plan = PlanZip(c.Paths, "T.zip");
+        const ZipPlan plan = PlanZip(paths, "T.zip");
         ASSERT_FALSE(plan.Failure);
-        ASSERT_EQ(plan.Runs.size(), c.Runs.size());
-        for (size_t i = 0; i < c.Runs.size(); ++i)
-        {
-            EXPECT_EQ(plan.Runs[i].sFolder, c.Runs[i].sFolder);
-            EXPECT_EQ(plan.Runs[i].sParameters, c.Runs[i].sParameters);
-        }
+        EXPECT_EQ(Texts(plan.Runs, &ZipRun::sFolder, &ZipRun::sParameters), runs);
     }
     std::vector<std::string> many;
     for (int i = 0; i < 257; ++i)
@@ -92,15 +82,10 @@ TEST(Upload, SizesAreWrittenWithOneDecimalRoundedHalfToEven)
 
 TEST(Upload, TheAnswerIsReadByItsStructure)
 {
-    struct Case
-    {
-        const char* sResponse;
-        UploadAnswer::Kind nKind;
-        const char* sValue; // the id, the location or the text shown
-    };
     const std::string sHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n";
     using K = UploadAnswer::Kind;
-    const Case cases[] = {
+    // The answer's body, its kind, and the id or the text shown.
+    const std::tuple<const char*, K, const char*> cases[] = {
         {"200,'null','abc'\n", K::Accepted, "abc"},
         {"200,'null','abc'", K::Accepted, "abc"}, // short, without its line end
         {"200,'2','s:a,s:b'\r\n", K::Accepted, "s:a,s:b"},
@@ -111,12 +96,11 @@ TEST(Upload, TheAnswerIsReadByItsStructure)
         {"200,'null','null'\n", K::Refused, "200,'null','null'\n"},
         {"<html>200,'x','y'</html>", K::Refused, "<html>200,'x','y'</html>"},
     };
-    for (const Case& c : cases)
+    for (const auto& [sResponse, nKind, sValue] : cases)
     {
-        SCOPED_TRACE(c.sResponse);
-        const UploadAnswer answer = ReadUploadAnswer(sHead + c.sResponse);
-        EXPECT_EQ(answer.nKind, c.nKind);
-        EXPECT_EQ(c.nKind == K::Accepted ? answer.sAttachId : answer.sBody, c.sValue);
+        const UploadAnswer answer = ReadUploadAnswer(sHead + sResponse);
+        EXPECT_EQ(answer.nKind, nKind) << sResponse;
+        EXPECT_EQ(nKind == K::Accepted ? answer.sAttachId : answer.sBody, sValue) << sResponse;
     }
     EXPECT_EQ(ReadUploadAnswer("HTTP/1.1 302 Found\r\nLocation: http://b/up\r\n\r\n").sLocation, "http://b/up");
     EXPECT_EQ(ReadUploadAnswer("HTTP/1.1 500 Server Error\r\nX-Zimbra-Fault-Message: no space\r\n\r\n").sBody,

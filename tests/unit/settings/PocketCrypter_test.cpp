@@ -11,26 +11,12 @@ namespace qv
 namespace
 {
 
-TEST(DigitTable, HasDistinctCharactersAndAsciiStoredDigits)
-{
-    const std::u32string& sTable = DigitTable();
-    EXPECT_EQ(std::set<char32_t>(sTable.begin(), sTable.end()).size(), sTable.size());
-    for (size_t i = 0; i < 36; ++i) // the stored form must survive any code page
-        EXPECT_TRUE(sTable[i] > 32 && sTable[i] < 127) << i;
-}
-
-TEST(RadixConvert, AnswersBadInputWithItsErrorTexts)
-{
-    const int nRadix = PasswordRadix(true);
-    EXPECT_EQ(RadixConvert("abc", 1, 36, nRadix), "fuera de rango");
-    EXPECT_EQ(RadixConvert("abc", 36, nRadix + 1, nRadix), "fuera de rango");
-    // '~' is a digit of the large radix, not of radix 36.
-    EXPECT_EQ(RadixConvert("k3~", 36, nRadix, nRadix), "Error: entrada contiene caracteres invalidos");
-}
-
-TEST(RadixConvert, ConvertsNumbersExactly)
+TEST(RadixConvert, ConvertsExactlyOverADistinctTableAndAnswersBadInput)
 {
     const std::u32string& t = DigitTable();
+    EXPECT_EQ(std::set<char32_t>(t.begin(), t.end()).size(), t.size());
+    for (size_t i = 0; i < 36; ++i) // the stored form must survive any code page
+        EXPECT_TRUE(t[i] > 32 && t[i] < 127) << i;
     const auto Digits = [&](std::initializer_list<int> values) {
         std::u32string s;
         for (const int v : values)
@@ -38,9 +24,17 @@ TEST(RadixConvert, ConvertsNumbersExactly)
         return EncodeUtf8(s);
     };
     const int nRadix = PasswordRadix(true);
-    EXPECT_EQ(RadixConvert(Digits({1, 0}), 36, 10, nRadix), Digits({3, 6}));                             // 36
-    EXPECT_EQ(RadixConvert(Digits({35, 35}), 36, 2, nRadix), Digits({1, 0, 1, 0, 0, 0, 0, 1, 1, 1, 1})); // 1295
-    EXPECT_EQ(RadixConvert(Digits({0, 0}), 36, 10, nRadix), Digits({0})); // zero is one digit
+    const std::string sInvalid = "Error: entrada contiene caracteres invalidos";
+    const std::tuple<std::string, int, int, std::string> cases[] = {
+        {Digits({1, 0}), 36, 10, Digits({3, 6})},                             // 36
+        {Digits({35, 35}), 36, 2, Digits({1, 0, 1, 0, 0, 0, 0, 1, 1, 1, 1})}, // 1295
+        {Digits({0, 0}), 36, 10, Digits({0})},                                // zero is one digit
+        {"abc", 1, 36, "fuera de rango"},
+        {"abc", 36, nRadix + 1, "fuera de rango"},
+        {"k3~", 36, nRadix, sInvalid}, // '~' is a digit of the large radix, not of radix 36
+    };
+    for (const auto& [sIn, nFrom, nTo, sOut] : cases)
+        EXPECT_EQ(RadixConvert(sIn, nFrom, nTo, nRadix), sOut) << sIn << " " << nFrom << ">" << nTo;
 }
 
 TEST(PocketCrypter, RoundTripsPasswordsOfTheTableInBothRadices)

@@ -34,81 +34,69 @@ public:
 constexpr const char* sLink = "C:\\Users\\Zoë\\SendTo\\Zimbra in Drafts folder.lnk";
 constexpr const char* sOffice = "C:\\Users\\Zoë\\AppData\\Roaming\\Microsoft";
 
+struct Machine
+{
+    Profile profile;
+    fake::FakeShellLinks links;
+    fake::FakeDialogs dialogs;
+    ShortcutKeeper keeper{links, profile, dialogs};
+};
+
 TEST(SendTo, TheShortcutIsMadeOrMendedButNeverRewrittenWhenItStartsThisProgram)
 {
-    struct Case
-    {
-        const char* sWhat;
-        std::optional<std::string> sTargetBefore; // none: no shortcut yet
-        bool bSaved;
-    };
-    const Case cases[] = {
+    // The shortcut's target before (none: no shortcut yet), and whether it is saved.
+    const std::tuple<const char*, std::optional<std::string>, bool> cases[] = {
         {"a clean profile", std::nullopt, true},
         {"the program moved", "D:\\Old\\Quorvel.exe", true},
         {"already this program", "C:\\Program Files\\Quorvel\\Quorvel.exe", false},
     };
-    for (const Case& c : cases)
+    for (const auto& [sWhat, sTargetBefore, bSaved] : cases)
     {
-        SCOPED_TRACE(c.sWhat);
-        Profile profile;
-        fake::FakeShellLinks links;
-        fake::FakeDialogs dialogs;
-        if (c.sTargetBefore)
+        SCOPED_TRACE(sWhat);
+        Machine m;
+        if (sTargetBefore)
         {
-            profile.FilesHere.insert(sLink);
-            links.Links[sLink].sPath = *c.sTargetBefore;
+            m.profile.FilesHere.insert(sLink);
+            m.links.Links[sLink].sPath = *sTargetBefore;
         }
-        ShortcutKeeper(links, profile, dialogs).ApplyShortcuts();
-        ASSERT_EQ(links.Saved.size(), c.bSaved ? 1u : 0u);
-        const ShellLinkFields& saved = links.Links[sLink];
+        m.keeper.ApplyShortcuts();
+        ASSERT_EQ(m.links.Saved.size(), bSaved ? 1u : 0u);
+        const ShellLinkFields& saved = m.links.Links[sLink];
         EXPECT_EQ(saved.sPath, "C:\\Program Files\\Quorvel\\Quorvel.exe");
-        if (!c.bSaved)
-            continue;
-        EXPECT_EQ(saved.sWorkingDirectory, "C:\\Program Files\\Quorvel");
-        EXPECT_EQ(saved.sIconPath, saved.sPath);
-        EXPECT_EQ(saved.nIconIndex, 0);
-        EXPECT_EQ(saved.sArguments, "");
-        EXPECT_EQ(saved.sDescription, "Quorvel");
-        EXPECT_EQ(saved.nShowCmd, 1);
+        if (bSaved)
+            EXPECT_EQ(std::tie(saved.sWorkingDirectory, saved.sIconPath, saved.nIconIndex, saved.sArguments,
+                               saved.sDescription, saved.nShowCmd),
+                      std::make_tuple("C:\\Program Files\\Quorvel", saved.sPath, 0, "", "Quorvel", 1));
+        // No add-ins there: nothing deleted, nothing said.
+        EXPECT_TRUE(m.links.Deleted.empty());
+        EXPECT_TRUE(m.dialogs.Shown.empty());
     }
 }
 
 TEST(SendTo, TheShellsOwnSendToFolderComesFirst)
 {
-    Profile profile;
-    fake::FakeShellLinks links;
-    fake::FakeDialogs dialogs;
-    links.sSendToFolder = "C:\\Users\\Zoë\\AppData\\Roaming\\Microsoft\\Windows\\SendTo";
-    ShortcutKeeper(links, profile, dialogs).ApplyShortcuts();
-    EXPECT_EQ(links.Saved, std::vector<std::string>{links.sSendToFolder + "\\Zimbra in Drafts folder.lnk"});
+    Machine m;
+    m.links.sSendToFolder = "C:\\Users\\Zoë\\AppData\\Roaming\\Microsoft\\Windows\\SendTo";
+    m.keeper.ApplyShortcuts();
+    EXPECT_EQ(m.links.Saved, std::vector<std::string>{m.links.sSendToFolder + "\\Zimbra in Drafts folder.lnk"});
 }
 
 TEST(SendTo, OfficeAddinsAreFoundInTheirLanguagesFolderAndAnOpenOneIsTold)
 {
-    Profile profile;
-    fake::FakeShellLinks links;
-    fake::FakeDialogs dialogs;
+    Machine m;
     const std::string sWord = std::string(sOffice) + "\\Word\\Démarrage";
     const std::string sPowerPoint = std::string(sOffice) + "\\Zubehör";
-    profile.Folders = {sWord, sPowerPoint, std::string(sOffice) + "\\Word\\Inicialização"};
+    m.profile.Folders = {sWord, sPowerPoint, std::string(sOffice) + "\\Word\\Inicialização"};
     const std::string sExcelFile = std::string(sOffice) + "\\Excel\\XLSTART\\Velduran.xla";
-    profile.FilesHere = {sExcelFile, sWord + "\\Velduran.dot", sPowerPoint + "\\Velduran.ppa"};
-    links.InUse = {sExcelFile};
-    ShortcutKeeper keeper(links, profile, dialogs);
-    EXPECT_EQ(keeper.AddinFiles(),
+    m.profile.FilesHere = {sExcelFile, sWord + "\\Velduran.dot", sPowerPoint + "\\Velduran.ppa"};
+    m.links.InUse = {sExcelFile};
+    EXPECT_EQ(m.keeper.AddinFiles(),
               (std::vector<std::string>{sExcelFile, sWord + "\\Velduran.dot", sPowerPoint + "\\Velduran.ppa"}));
-    keeper.ApplyShortcuts();
-    EXPECT_EQ(links.Deleted, (std::vector<std::string>{sWord + "\\Velduran.dot", sPowerPoint + "\\Velduran.ppa"}));
-    ASSERT_EQ(dialogs.Shown.size(), 1u);
-    EXPECT_EQ(dialogs.Shown[0].sText, "Cannot delete\r\n" + sExcelFile + "\r\nPermission Denied. Exit MS Office first");
-
-    // Nothing there: nothing deleted, nothing said.
-    Profile bare;
-    fake::FakeShellLinks none;
-    fake::FakeDialogs quiet;
-    ShortcutKeeper(none, bare, quiet).ApplyShortcuts();
-    EXPECT_TRUE(none.Deleted.empty());
-    EXPECT_TRUE(quiet.Shown.empty());
+    m.keeper.ApplyShortcuts();
+    EXPECT_EQ(m.links.Deleted, (std::vector<std::string>{sWord + "\\Velduran.dot", sPowerPoint + "\\Velduran.ppa"}));
+    ASSERT_EQ(m.dialogs.Shown.size(), 1u);
+    EXPECT_EQ(m.dialogs.Shown[0].sText,
+              "Cannot delete\r\n" + sExcelFile + "\r\nPermission Denied. Exit MS Office first");
 }
 
 } // namespace

@@ -44,8 +44,9 @@ TEST_F(Settings, BadStoredValuesGiveSoundDefaultsAndTextSurvives)
     EXPECT_EQ(Stored("WebmailLogin"), "0");
 }
 
-TEST_F(Settings, PlainPasswordIsUsedAndThenStoredScrambled)
+TEST_F(Settings, APlainPasswordIsUsedAndStoredScrambledOrNotAtAllWithoutSavePassword)
 {
+    StoreAccount();
     Store("Password", "text:s3cr&t");
     Form.LoadSettings();
     EXPECT_EQ(Form.Settings.sPassword, "s3cr&t");
@@ -53,11 +54,8 @@ TEST_F(Settings, PlainPasswordIsUsedAndThenStoredScrambled)
     Form.Settings.SaveSettings(SaveMode::UserChange);
     EXPECT_NE(Stored("Password"), "text:s3cr&t");
     EXPECT_EQ(RestoredPassword(Stored("Password"), true), "s3cr&t");
-}
 
-TEST_F(Settings, WithoutSavePasswordNothingIsStored)
-{
-    StoreAccount();
+    Store("Password", "text:s3cr&t");
     Store("GuardaPassword", "0");
     Form.Form_Load(); // logs in (no answer here) with the stored password, then stores none
     EXPECT_EQ(Stored("Password"), "");
@@ -103,15 +101,8 @@ TEST_F(Settings, ALockedRegistryLosesNothingInMemory)
 
 TEST_F(Settings, WebmailLoginAndSavePasswordDropTheKnownPasswordAndTheModeSwitchesTheFilter)
 {
-    struct Click
-    {
-        CheckBox nBox;
-        bool bChecked;
-        int16_t nWebmailLogin; // before the click
-        const char* sPassword;
-        bool bDropped;
-    };
-    const Click clicks[] = {
+    // The box clicked and its mark, WebmailLogin before the click, the password; whether it is dropped.
+    const std::tuple<CheckBox, bool, int16_t, const char*, bool> clicks[] = {
         {CheckBox::chkWebmailLogin, true, 0, "secret", true},
         {CheckBox::chkWebmailLogin, false, 1, "secret", false},
         {CheckBox::chkWebmailLogin, true, 0, "", false},
@@ -119,17 +110,17 @@ TEST_F(Settings, WebmailLoginAndSavePasswordDropTheKnownPasswordAndTheModeSwitch
         {CheckBox::chkGuardaPassword, true, 0, "secret", false},
         {CheckBox::chkGuardaPassword, false, 1, "secret", false},
     };
-    for (const Click& c : clicks)
+    for (const auto& [nBox, bChecked, nWebmailLogin, sPassword, bDropped] : clicks)
     {
-        Form.Settings.Controls.chkWebmailLogin = c.nWebmailLogin;
-        Form.txtPassword_Change(c.sPassword);
+        SCOPED_TRACE(std::to_string(static_cast<int>(nBox)) + (bChecked ? " ticked" : " cleared"));
+        Form.Settings.Controls.chkWebmailLogin = nWebmailLogin;
+        Form.txtPassword_Change(sPassword);
         Form.CommitPassword();
         Form.Session.sAuthToken = "tok";
-        Form.CheckBox_Click(c.nBox, c.bChecked);
-        const std::string sRow = std::to_string(static_cast<int>(c.nBox)) + (c.bChecked ? " ticked" : " cleared");
-        EXPECT_EQ(Form.Settings.sPassword, c.bDropped ? "" : c.sPassword) << sRow;
-        EXPECT_EQ(Form.Settings.Controls.txtPassword.empty(), c.bDropped || !*c.sPassword) << sRow;
-        EXPECT_EQ(Form.Session.sAuthToken, c.bDropped ? "" : "tok") << sRow;
+        Form.CheckBox_Click(nBox, bChecked);
+        EXPECT_EQ(Form.Settings.sPassword, bDropped ? "" : sPassword);
+        EXPECT_EQ(Form.Settings.Controls.txtPassword.empty(), bDropped || !*sPassword);
+        EXPECT_EQ(Form.Session.sAuthToken, bDropped ? "" : "tok");
     }
 
     const std::tuple<bool, const char*, const char*> modes[] = {
@@ -152,21 +143,17 @@ TEST_F(Settings, WebmailLoginAndSavePasswordDropTheKnownPasswordAndTheModeSwitch
 
 TEST(SettingsDialog, OkBeepsOnAnEmptyNotifyFilterAndAsksTheDefaultMailClientQuestion)
 {
-    struct Row
+    // The mail box ticked; the answer (6 Yes, 7 No, -1 "don't ask again" chosen before); the mark after.
+    const std::tuple<bool, int, bool> rows[] = {{false, 6, false}, {true, 6, true}, {true, 7, false}, {true, -1, true}};
+    for (const auto& [bTicked, nAnswer, bAfter] : rows)
     {
-        bool bTicked;
-        int nAnswer; // 6 Yes, 7 No, -1 "don't ask again" chosen before
-        bool bAfter;
-    };
-    const Row rows[] = {{false, 6, false}, {true, 6, true}, {true, 7, false}, {true, -1, true}};
-    for (const Row& r : rows)
-    {
+        SCOPED_TRACE(nAnswer);
         fake::FakeMachine m;
         frmMain form(m.Bundle);
         form.txtZimbraHost_Change("mail.example.com");
         form.txtUsuario_Change("alice");
         form.txtPassword_Change("secret");
-        form.Settings.Controls.mnuPopWinSetupMailtoHandler = r.bTicked;
+        form.Settings.Controls.mnuPopWinSetupMailtoHandler = bTicked;
         form.CheckBox_Click(CheckBox::optWhiteList, true);
         form.txtFilters_Change("");
         form.cmdAceptar_Click(Control::cmdAceptar);
@@ -175,16 +162,13 @@ TEST(SettingsDialog, OkBeepsOnAnEmptyNotifyFilterAndAsksTheDefaultMailClientQues
         EXPECT_EQ(form.Settings.Controls.txtFilters, "Inbox");
 
         m.Soap.Replies = {fake::FakeSoapTransport::Ok({}), fake::FakeSoapTransport::Ok(test::LoginAnswer())};
-        m.Dialogs.nCheckAnswer = r.nAnswer;
+        m.Dialogs.nCheckAnswer = nAnswer;
         form.cmdAceptar_Click(Control::cmdAceptar);
-        ASSERT_EQ(m.Dialogs.Asked.size(), r.bTicked ? 1u : 0u) << r.nAnswer;
-        if (r.bTicked)
-        {
-            EXPECT_EQ(m.Dialogs.Asked[0].sText, "Set as default mail application ?");
-            EXPECT_EQ(m.Dialogs.Asked[0].nStyle, 0x24);
-            EXPECT_EQ(m.Dialogs.Asked[0].sTitle, "Quorvel v5.0.1");
-        }
-        EXPECT_EQ(m.Registry.Text(sSettingsKey, "mailtoHandler"), r.bAfter ? "1" : "0") << r.nAnswer;
+        ASSERT_EQ(m.Dialogs.Asked.size(), bTicked ? 1u : 0u);
+        if (bTicked)
+            EXPECT_EQ(std::tie(m.Dialogs.Asked[0].sText, m.Dialogs.Asked[0].nStyle, m.Dialogs.Asked[0].sTitle),
+                      std::make_tuple("Set as default mail application ?", 0x24, "Quorvel v5.0.1"));
+        EXPECT_EQ(m.Registry.Text(sSettingsKey, "mailtoHandler"), bAfter ? "1" : "0");
         EXPECT_EQ(m.System.nBeeps, 1);
     }
 }

@@ -15,59 +15,54 @@ namespace
 using Lines = std::set<std::string>;
 using Values = std::vector<std::pair<std::string, std::string>>; // "hive\key|name" and its text
 
-const std::string sProgram = "C:\\Program Files\\Quorvel\\Quorvel.exe";
-const std::string sQuoted = "\"" + sProgram + "\"";
-const std::string sLibrary = "C:\\Program Files\\Quorvel\\quorvelmapi64.dll";
+const std::string sDir = "C:\\Program Files\\Quorvel\\", sExe = "\"" + sDir + "Quorvel.exe\"",
+                  sDll = sDir + "quorvelmapi64.dll";
+const std::string CU = "hkcu\\software\\", LM = "hklm\\software\\", sMail = "clients\\mail",
+                  sOwn = "clients\\mail\\quorvel", sUrl = "classes\\quorvel.url.mailto";
 
 // A profile as Windows leaves it: other programs' entries beside the ones the program may own.
-const Values Machine = {
-    {"hkcu\\software\\microsoft\\windows\\currentversion\\run|other", "other.exe"},
-    {"hkcu\\software\\clients\\startmenuinternet|", "Browser"},
-    {"hkcu\\software\\classes\\.txt|", "txtfile"},
-    {"hkcu\\software\\registeredapplications|other", "Software\\Other\\Capabilities"},
-    {"hklm\\software\\clients\\mail\\othermail|", "Other Mail"},
-    {"hklm\\software\\microsoft\\windows\\currentversion\\policies\\system|enablelua", "1"},
-};
-const Values RunEntry = {{"hkcu\\software\\microsoft\\windows\\currentversion\\run|quorvel", sQuoted}};
-const Values MachineClient = {
-    {"hklm\\software\\clients\\mail\\quorvel|", "Quorvel"},
-    {"hklm\\software\\clients\\mail\\quorvel|dllpath", sLibrary},
-    {"hklm\\software\\clients\\mail\\quorvel|dllpathex", sLibrary},
-    {"hklm\\software\\clients\\mail\\quorvel\\shell\\open\\command|", sQuoted},
-    {"hklm\\software\\clients\\mail\\quorvel\\shell\\properties\\command|", sQuoted + " /settings"},
-};
-const Values MachineDefault = {{"hklm\\software\\clients\\mail|", "Quorvel"}};
-const Values UserClient = {
-    {"hkcu\\software\\classes\\mailto\\shell\\open\\command|", sQuoted + " %1"},
-    {"hkcu\\software\\clients\\mail|", "Quorvel"},
-    {"hkcu\\software\\clients\\mail\\quorvel|", "Quorvel"},
-    {"hkcu\\software\\clients\\mail\\quorvel|dllpath", sLibrary},
-    {"hkcu\\software\\clients\\mail\\quorvel|dllpathex", sLibrary},
-    {"hkcu\\software\\clients\\mail\\quorvel\\capabilities|applicationname", "Quorvel"},
-    {"hkcu\\software\\clients\\mail\\quorvel\\capabilities|applicationdescription", sClientDescription},
-    {"hkcu\\software\\clients\\mail\\quorvel\\capabilities\\urlassociations|mailto", "Quorvel.Url.mailto"},
-    {"hkcu\\software\\classes\\quorvel.url.mailto|", "Quorvel mailto link"},
-    {"hkcu\\software\\classes\\quorvel.url.mailto|url protocol", ""},
-    {"hkcu\\software\\classes\\quorvel.url.mailto\\shell\\open\\command|", sQuoted + " %1"},
-    {"hkcu\\software\\registeredapplications|quorvel", "Software\\Clients\\Mail\\Quorvel\\Capabilities"},
-};
-const Values OtherHandler = {{"hkcu\\software\\classes\\mailto\\shell\\open\\command|", "\"C:\\Other\\mail.exe\" %1"}};
+const Values Machine = {{CU + "microsoft\\windows\\currentversion\\run|other", "other.exe"},
+                        {CU + "clients\\startmenuinternet|", "Browser"},
+                        {CU + "classes\\.txt|", "txtfile"},
+                        {CU + "registeredapplications|other", "Software\\Other\\Capabilities"},
+                        {LM + sMail + "\\othermail|", "Other Mail"},
+                        {LM + "microsoft\\windows\\currentversion\\policies\\system|enablelua", "1"}};
+const Values RunEntry = {{CU + "microsoft\\windows\\currentversion\\run|quorvel", sExe}};
+const Values MachineClient = {{LM + sOwn + "|", "Quorvel"},
+                              {LM + sOwn + "|dllpath", sDll},
+                              {LM + sOwn + "|dllpathex", sDll},
+                              {LM + sOwn + "\\shell\\open\\command|", sExe},
+                              {LM + sOwn + "\\shell\\properties\\command|", sExe + " /settings"}};
+const Values MachineDefault = {{LM + sMail + "|", "Quorvel"}};
+const Values UserClient = {{CU + "classes\\mailto\\shell\\open\\command|", sExe + " %1"},
+                           {CU + sMail + "|", "Quorvel"},
+                           {CU + sOwn + "|", "Quorvel"},
+                           {CU + sOwn + "|dllpath", sDll},
+                           {CU + sOwn + "|dllpathex", sDll},
+                           {CU + sOwn + "\\capabilities|applicationname", "Quorvel"},
+                           {CU + sOwn + "\\capabilities|applicationdescription", sClientDescription},
+                           {CU + sOwn + "\\capabilities\\urlassociations|mailto", "Quorvel.Url.mailto"},
+                           {CU + sUrl + "|", "Quorvel mailto link"},
+                           {CU + sUrl + "|url protocol", ""},
+                           {CU + sUrl + "\\shell\\open\\command|", sExe + " %1"},
+                           {CU + "registeredapplications|quorvel", "Software\\Clients\\Mail\\Quorvel\\Capabilities"}};
+const Values OtherHandler = {{CU + "classes\\mailto\\shell\\open\\command|", "\"C:\\Other\\mail.exe\" %1"}};
 
-// The registry content these values make: each key with its parents, each value as the fake lists it.
-Lines Content(std::initializer_list<const Values*> Groups)
+// The registry content these values make: each key with its parents, each value as the fake lists it; a later
+// group's value replaces an earlier one's.
+Lines Content(const std::vector<const Values*>& groups)
 {
-    std::map<std::string, std::string> All;
-    for (const Values* pGroup : Groups)
+    std::map<std::string, std::string> all;
+    for (const Values* pGroup : groups)
         for (const auto& [sEntry, sValue] : *pGroup)
-            All[sEntry] = sValue; // a later group's value replaces an earlier one's
+            all[sEntry] = sValue;
     Lines lines;
-    for (const auto& [sEntry, sValue] : All)
+    for (const auto& [sEntry, sValue] : all)
     {
         const std::string sKey = sEntry.substr(0, sEntry.find('|'));
-        for (size_t n = sKey.find('\\', sKey.find('\\') + 1); n != std::string::npos; n = sKey.find('\\', n + 1))
+        for (size_t n = sKey.find('\\', 5); n != std::string::npos; n = sKey.find('\\', n + 1))
             lines.insert(sKey.substr(0, n));
-        lines.insert(sKey);
-        lines.insert(sEntry + "=" + sValue);
+        lines.insert({sKey, sEntry + "=" + sValue});
     }
     return lines;
 }
@@ -85,116 +80,79 @@ void Seed(fake::FakeRegistry& reg, const Values& values)
     }
 }
 
-enum class User { Standard, SplitToken, Elevated };
-
-struct Apply
+Lines Dumped(const fake::FakeRegistry& reg)
 {
-    SaveMode nMode;
-    bool bAutoRun, bMailto;
-};
+    const std::vector<std::string> lines = reg.Dump();
+    return Lines(lines.begin(), lines.end());
+}
 
-struct Case
-{
-    const char* sWhat;
-    User nUser;
-    std::vector<Apply> Before; // applications that made the state the case starts from
-    Apply Now;
-    std::vector<const Values*> Expected; // beside the machine's own
-    const Values* pExtra = nullptr;      // in the machine before and expected after
-};
-
+// Every key and value written and removed, per mode and per elevation: the registry after an application holds
+// the machine's own entries and exactly the groups expected, nothing left behind.
 TEST(WindowsIntegration, WritesAndRemovesEveryKeyPerModeAndUser)
 {
-    const SaveMode S = SaveMode::Startup, U = SaveMode::UserChange, X = SaveMode::Shutdown;
-    const Case cases[] = {
-        {"standard user, start", User::Standard, {}, {S, true, false}, {&RunEntry}},
-        {"standard user ticks mail", User::Standard, {}, {U, false, true}, {&UserClient}},
-        {"split token ticks both", User::SplitToken, {}, {U, true, true}, {&RunEntry, &UserClient}},
-        {"administrator, start, mail clear", User::Elevated, {}, {S, true, false}, {&RunEntry, &MachineClient}},
-        {"administrator ticks mail",
-         User::Elevated,
-         {},
-         {U, false, true},
-         {&MachineClient, &UserClient, &MachineDefault}},
-        {"administrator, shutdown, mail ticked", User::Elevated, {}, {X, false, true}, {&UserClient, &MachineDefault}},
-        {"shutdown withdraws the machine's client", User::Elevated, {{S, true, false}}, {X, true, false}, {&RunEntry}},
-        {"shutdown keeps the machine's default's client",
-         User::Elevated,
-         {{U, true, true}},
-         {X, true, false},
-         {&RunEntry, &MachineClient}},
-        {"unticking removes all, run too", User::Elevated, {{U, true, true}, {U, false, false}}, {X, false, false}, {}},
-        {"standard user unticks", User::Standard, {{U, true, true}}, {U, false, false}, {}},
-        {"another program's handler stays", User::Standard, {}, {U, false, false}, {}, &OtherHandler},
-    };
-    for (const Case& c : cases)
+    struct Apply
     {
+        SaveMode nMode;
+        bool bAutoRun, bMailto;
+    };
+    const SaveMode S = SaveMode::Startup, U = SaveMode::UserChange, X = SaveMode::Shutdown;
+    // Default: a standard user; Limited: an administrator's split token; Full: elevated.
+    const TokenElevation D = TokenElevation::Default, L = TokenElevation::Limited, F = TokenElevation::Full;
+    const std::tuple<const char*, TokenElevation, std::vector<Apply>, Apply, std::vector<const Values*>> cases[] = {
+        {"standard user, start", D, {}, {S, true, false}, {&RunEntry}},
+        {"standard user ticks mail", D, {}, {U, false, true}, {&UserClient}},
+        {"split token ticks both", L, {}, {U, true, true}, {&RunEntry, &UserClient}},
+        {"administrator, start, mail clear", F, {}, {S, true, false}, {&RunEntry, &MachineClient}},
+        {"administrator ticks mail", F, {}, {U, false, true}, {&MachineClient, &UserClient, &MachineDefault}},
+        {"administrator, shutdown, mail ticked", F, {}, {X, false, true}, {&UserClient, &MachineDefault}},
+        {"shutdown withdraws the machine's client", F, {{S, true, false}}, {X, true, false}, {&RunEntry}},
+        {"shutdown keeps the default's client", F, {{U, true, true}}, {X, true, false}, {&RunEntry, &MachineClient}},
+        {"unticking removes all, run too", F, {{U, true, true}, {U, false, false}}, {X, false, false}, {}},
+        {"standard user unticks", D, {{U, true, true}}, {U, false, false}, {}},
+        {"another program's handler stays", D, {}, {U, false, false}, {&OtherHandler}},
+    };
+    for (const auto& [sWhat, nElevation, before, now, expected] : cases)
+    {
+        SCOPED_TRACE(sWhat);
         fake::FakeRegistry reg;
         fake::FakeWinSetup setup;
-        setup.sProgramPath = sProgram;
-        setup.bAdminAccount = c.nUser == User::Elevated;
-        setup.nElevation = c.nUser == User::Elevated     ? TokenElevation::Full
-                           : c.nUser == User::SplitToken ? TokenElevation::Limited
-                                                         : TokenElevation::Default;
+        setup.bAdminAccount = nElevation == F;
+        setup.nElevation = nElevation;
         Seed(reg, Machine);
-        if (c.pExtra)
-            Seed(reg, *c.pExtra);
-        if (c.nUser != User::Elevated)
+        if (!expected.empty() && expected[0] == &OtherHandler) // another program's, there before and kept
+            Seed(reg, OtherHandler);
+        if (nElevation != F)
             reg.Refuse(RegRoot::LocalMachine); // the split token tries, and is refused
         WindowsIntegration windows(reg, setup);
-        for (const Apply& before : c.Before)
-            windows.ApplyWindowsIntegration(before.nMode, before.bAutoRun, before.bMailto);
-
-        const std::vector<std::string> dumped = reg.Dump();
-        const Lines before(dumped.begin(), dumped.end());
+        for (const Apply& apply : before)
+            windows.ApplyWindowsIntegration(apply.nMode, apply.bAutoRun, apply.bMailto);
+        const Lines start = Dumped(reg);
         setup.Broadcasts.clear();
-        windows.ApplyWindowsIntegration(c.Now.nMode, c.Now.bAutoRun, c.Now.bMailto);
-        const std::vector<std::string> after = reg.Dump();
-        const std::vector<const Values*>& expected = c.Expected;
+        windows.ApplyWindowsIntegration(now.nMode, now.bAutoRun, now.bMailto);
         std::vector<const Values*> groups = {&Machine};
         groups.insert(groups.end(), expected.begin(), expected.end());
-        if (c.pExtra)
-            groups.push_back(c.pExtra);
-        Lines want;
-        for (const Values* pGroup : groups)
-            for (const std::string& sLine : Content({pGroup}))
-                want.insert(sLine);
-        // A value of a later group replaces the same value of the machine's (the default of the mail list).
-        for (const Values* pGroup : expected)
-            for (const auto& [sEntry, sValue] : *pGroup)
-                for (const auto& [sMachine, sOld] : Machine)
-                    if (sMachine == sEntry && sOld != sValue)
-                        want.erase(sMachine + "=" + sOld);
-        EXPECT_EQ(Lines(after.begin(), after.end()), want) << c.sWhat;
+        const Lines after = Dumped(reg);
+        EXPECT_EQ(after, Content(groups));
 
         // One notice when anything changed, none when nothing did; a second application changes nothing (but a
         // shutdown that took the machine's default away leaves the machine's client to the next shutdown).
-        EXPECT_EQ(setup.Broadcasts, Lines(after.begin(), after.end()) == before
-                                        ? std::vector<std::string>{}
-                                        : std::vector<std::string>{"Software\\Clients\\Mail"})
-            << c.sWhat;
-        if (c.Now.nMode == SaveMode::Shutdown)
+        EXPECT_EQ(setup.Broadcasts,
+                  after == start ? std::vector<std::string>{} : std::vector<std::string>{"Software\\Clients\\Mail"});
+        if (now.nMode == X)
             continue;
-        windows.ApplyWindowsIntegration(c.Now.nMode, c.Now.bAutoRun, c.Now.bMailto);
-        EXPECT_EQ(reg.Dump(), after) << c.sWhat;
-        EXPECT_LE(setup.Broadcasts.size(), 1u) << c.sWhat;
+        windows.ApplyWindowsIntegration(now.nMode, now.bAutoRun, now.bMailto);
+        EXPECT_EQ(Dumped(reg), after);
+        EXPECT_LE(setup.Broadcasts.size(), 1u);
     }
 }
 
 TEST(WindowsIntegration, AdministratorAndDefaultMailClientFollowTokenUacAndBothLists)
 {
-    struct Row
-    {
-        bool bAdminAccount;
-        TokenElevation nElevation;
-        const char* sEnableLua; // nullptr: missing
-        const char* sUserDefault;
-        const char* sMachineDefault;
-        bool bAdministrator, bDefault;
-    };
     const TokenElevation D = TokenElevation::Default, F = TokenElevation::Full, L = TokenElevation::Limited,
                          N = TokenElevation::Unreadable;
-    const Row rows[] = {
+    // The account, its token, EnableLUA (nullptr: missing), the user's and the machine's default mail client;
+    // then whether the user is an administrator and whether the program is the default.
+    const std::tuple<bool, TokenElevation, const char*, const char*, const char*, bool, bool> rows[] = {
         {false, D, "1", "Quorvel", "", false, true},       // the user's own choice
         {false, D, "1", "  ", "Quorvel", false, true},     // blank: the machine's decides
         {false, D, "1", "Other", "Quorvel", false, false}, // another client of the user's wins
@@ -205,56 +163,49 @@ TEST(WindowsIntegration, AdministratorAndDefaultMailClientFollowTokenUacAndBothL
         {true, D, "0", "", "Quorvel", true, true},
         {true, D, nullptr, "Other", "Quorvel", true, true}, // no EnableLUA reads as UAC off
     };
-    for (const Row& r : rows)
+    for (const auto& [bAdminAccount, nElevation, sEnableLua, sUserDefault, sMachineDefault, bAdmin, bDefault] : rows)
     {
+        SCOPED_TRACE(std::string(sUserDefault) + "/" + sMachineDefault + " elevation " +
+                     std::to_string(static_cast<int>(nElevation)));
         fake::FakeRegistry reg;
         fake::FakeWinSetup setup;
-        setup.bAdminAccount = r.bAdminAccount;
-        setup.nElevation = r.nElevation;
-        reg.Put(sMailClientsKey, "", RegValue{RegKind::Text, r.sUserDefault, 0});
-        ASSERT_TRUE(reg.WriteText(RegRoot::LocalMachine, sMailClientsKey, "", r.sMachineDefault, true));
-        if (r.sEnableLua)
+        setup.bAdminAccount = bAdminAccount;
+        setup.nElevation = nElevation;
+        reg.Put(sMailClientsKey, "", RegValue{RegKind::Text, sUserDefault, 0});
+        ASSERT_TRUE(reg.WriteText(RegRoot::LocalMachine, sMailClientsKey, "", sMachineDefault, true));
+        if (sEnableLua)
             ASSERT_TRUE(reg.CreateKey(RegRoot::LocalMachine, sUacKey) &&
-                        reg.WriteText(RegRoot::LocalMachine, sUacKey, "EnableLUA", r.sEnableLua, false));
+                        reg.WriteText(RegRoot::LocalMachine, sUacKey, "EnableLUA", sEnableLua, false));
         reg.Refuse(RegRoot::LocalMachine); // reads stay allowed
         WindowsIntegration windows(reg, setup);
-        const std::string sRow = std::string(r.sUserDefault) + "/" + r.sMachineDefault + " elevation " +
-                                 std::to_string(static_cast<int>(r.nElevation));
-        EXPECT_EQ(windows.IsUserAnAdministrator(), r.bAdministrator) << sRow;
-        EXPECT_EQ(windows.IsDefaultMailClient(), r.bDefault) << sRow;
+        EXPECT_EQ(windows.IsUserAnAdministrator(), bAdmin);
+        EXPECT_EQ(windows.IsDefaultMailClient(), bDefault);
     }
 }
 
 // Only the per-user settings store's refusal reaches the user, and once; the registration's refusals are silent.
 TEST(WindowsIntegration, OnlyARefusedSettingsStoreIsToldAndOnce)
 {
-    struct Row
-    {
-        RegRoot nRoot;
-        const char* sRefused;
-        bool bAdministrator;
-        size_t nMessages;
-    };
-    const Row rows[] = {
+    const std::tuple<RegRoot, const char*, bool, size_t> rows[] = {
         {RegRoot::LocalMachine, "", true, 0},      // an administrator's split token, not elevated
         {RegRoot::CurrentUser, sRunKey, false, 0}, // a policy locks the Run key
         {RegRoot::CurrentUser, "Software\\Classes", false, 0},
         {RegRoot::CurrentUser, sSettingsKey, false, 1},
         {RegRoot::CurrentUser, "", true, 1}, // nothing of the user's can be written
     };
-    for (const Row& r : rows)
+    for (const auto& [nRoot, sRefused, bAdministrator, nMessages] : rows)
     {
         fake::FakeMachine m;
-        m.WinSetup.bAdminAccount = r.bAdministrator;
+        m.WinSetup.bAdminAccount = bAdministrator;
         m.Registry.Put(sRunKey, "Other", RegValue{RegKind::Text, "other.exe", 0});
-        m.Registry.Refuse(r.nRoot, r.sRefused);
+        m.Registry.Refuse(nRoot, sRefused);
         frmMain form(m.Bundle);
         form.Form_Load();
         form.Settings.Controls.mnuPopWinSetupMailtoHandler = true;
         form.Settings.SaveSettings(SaveMode::UserChange);
         form.Settings.SaveSettings(SaveMode::Shutdown);
-        ASSERT_EQ(m.Dialogs.Shown.size(), r.nMessages) << r.sRefused;
-        if (r.nMessages)
+        ASSERT_EQ(m.Dialogs.Shown.size(), nMessages) << sRefused;
+        if (nMessages)
             EXPECT_EQ(m.Dialogs.Shown[0].sText, sSettingsNotSaved);
     }
 }
