@@ -57,8 +57,10 @@ TEST(HttpAnswerText, StatusLineAndHeadersByStructure)
         const auto answer = ParseAnswer(sResponse);
         ASSERT_EQ(answer.has_value(), nStatus != 0) << sResponse;
         if (answer)
+        {
             EXPECT_EQ(std::make_tuple(answer->nStatus, GetHeaderValue(answer->sHeaderBlock, "Location"), answer->sBody),
                       std::make_tuple(nStatus, sLocation, sBody));
+        }
     }
     EXPECT_EQ(CompleteLength("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nab"), 41u);
     EXPECT_EQ(CompleteLength("HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\n"), std::nullopt);

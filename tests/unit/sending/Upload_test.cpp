@@ -41,7 +41,9 @@ TEST(Upload, ListFormsGiveOneItemPerPathOrFailWithTheSeparatorError)
         const FileList list = SplitFileList(sPaths, sNames);
         EXPECT_EQ(list.Failure ? list.Failure->nNumber : 0, nFailure) << sPaths;
         if (!nFailure)
+        {
             EXPECT_EQ(Texts(list.Items, &UploadItem::sPath, &UploadItem::sName), items) << sPaths;
+        }
     }
 }
 

@@ -64,9 +64,11 @@ TEST(SendTo, TheShortcutIsMadeOrMendedButNeverRewrittenWhenItStartsThisProgram)
         const ShellLinkFields& saved = m.links.Links[sLink];
         EXPECT_EQ(saved.sPath, "C:\\Program Files\\Quorvel\\Quorvel.exe");
         if (bSaved)
+        {
             EXPECT_EQ(std::tie(saved.sWorkingDirectory, saved.sIconPath, saved.nIconIndex, saved.sArguments,
                                saved.sDescription, saved.nShowCmd),
                       std::make_tuple("C:\\Program Files\\Quorvel", saved.sPath, 0, "", "Quorvel", 1));
+        }
         // No add-ins there: nothing deleted, nothing said.
         EXPECT_TRUE(m.links.Deleted.empty());
         EXPECT_TRUE(m.dialogs.Shown.empty());

@@ -166,8 +166,10 @@ TEST(SettingsDialog, OkBeepsOnAnEmptyNotifyFilterAndAsksTheDefaultMailClientQues
         form.cmdAceptar_Click(Control::cmdAceptar);
         ASSERT_EQ(m.Dialogs.Asked.size(), bTicked ? 1u : 0u);
         if (bTicked)
+        {
             EXPECT_EQ(std::tie(m.Dialogs.Asked[0].sText, m.Dialogs.Asked[0].nStyle, m.Dialogs.Asked[0].sTitle),
                       std::make_tuple("Set as default mail application ?", 0x24, "Quorvel v5.0.1"));
+        }
         EXPECT_EQ(m.Registry.Text(sSettingsKey, "mailtoHandler"), bAfter ? "1" : "0");
         EXPECT_EQ(m.System.nBeeps, 1);
     }

@@ -174,8 +174,10 @@ TEST(WindowsIntegration, AdministratorAndDefaultMailClientFollowTokenUacAndBothL
         reg.Put(sMailClientsKey, "", RegValue{RegKind::Text, sUserDefault, 0});
         ASSERT_TRUE(reg.WriteText(RegRoot::LocalMachine, sMailClientsKey, "", sMachineDefault, true));
         if (sEnableLua)
+        {
             ASSERT_TRUE(reg.CreateKey(RegRoot::LocalMachine, sUacKey) &&
                         reg.WriteText(RegRoot::LocalMachine, sUacKey, "EnableLUA", sEnableLua, false));
+        }
         reg.Refuse(RegRoot::LocalMachine); // reads stay allowed
         WindowsIntegration windows(reg, setup);
         EXPECT_EQ(windows.IsUserAnAdministrator(), bAdmin);
@@ -206,7 +208,9 @@ TEST(WindowsIntegration, OnlyARefusedSettingsStoreIsToldAndOnce)
         form.Settings.SaveSettings(SaveMode::Shutdown);
         ASSERT_EQ(m.Dialogs.Shown.size(), nMessages) << sRefused;
         if (nMessages)
+        {
             EXPECT_EQ(m.Dialogs.Shown[0].sText, sSettingsNotSaved);
+        }
     }
 }
 

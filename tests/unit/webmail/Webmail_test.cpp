@@ -113,7 +113,9 @@ TEST(AbreZimbra, TheBrowserLogsInWithATokenOfItsOwn)
         int nAsked = 0;
         web.fnBrowserToken = [&, sTo = sTo, sFresh = sFresh] {
             if (++nAsked == 1) // a click that arrives while the login waits is the same opening
+            {
                 EXPECT_TRUE(web.AbreZimbra(account, sTo));
+            }
             return sFresh;
         };
         ASSERT_TRUE(web.AbreZimbra(account, sTo));
