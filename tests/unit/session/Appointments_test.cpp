@@ -7,8 +7,7 @@ namespace
 {
 
 constexpr int64_t nMinute = 60000, nHour = 60 * nMinute, nDay = 24 * nHour;
-// Friday 2026-03-06 14:00 UTC, 09:00 on a machine five hours west; the clocks go forward on Sunday 8 March at 07:00
-// UTC.
+// Friday 2026-03-06 14:00 UTC, 09:00 on a machine five hours west; the clocks go forward on Sunday 8 March at 07:00 UTC.
 constexpr int64_t nFriday = 1772805600000;
 constexpr int64_t nSpringForward = 1772953200000;
 
@@ -26,20 +25,14 @@ protected:
         Reader.Appts.bNewDay = false;
     }
 
-    // An appointment with the given attributes and one instance; sInst goes into the instance, sInner after it.
-    static std::string Raw(const std::string& sAttributes, int64_t nStart, const std::string& sInst = {},
-                           const std::string& sInner = {})
+    // An appointment of the search's form; sMore goes into the element, sInner after its first instance.
+    static std::string Appt(const std::string& sId, int64_t nStart, int64_t nDuration, const std::string& sMore = {},
+                            const std::string& sInner = {})
     {
-        return "<appt " + sAttributes + "><inst s=\"" + std::to_string(nStart) + "\"" + sInst + "/>" + sInner +
-               "</appt>";
-    }
-    // One of the search's form, as the server sends them.
-    static std::string Appt(const std::string& sId, int64_t nStart, int64_t nDuration, const std::string& sInner = {})
-    {
-        return Raw("id=\"" + sId + "\" invId=\"" + sId + "-1\" name=\"Meeting " + sId +
-                       "\" l=\"10\" t=\"\" d=\"1709300000000\" dur=\"" + std::to_string(nDuration) +
-                       "\" status=\"CONF\" isOrg=\"1\" compNum=\"0\"",
-                   nStart, {}, sInner);
+        return "<appt id=\"" + sId + "\" invId=\"" + sId + "-1\" name=\"Meeting " + sId +
+               "\" l=\"10\" t=\"\" d=\"1709300000000\" dur=\"" + std::to_string(nDuration) +
+               "\" status=\"CONF\" isOrg=\"1\" compNum=\"0\" " + sMore + "><inst s=\"" + std::to_string(nStart) +
+               "\"/>" + sInner + "</appt>";
     }
     static std::string Search(const std::string& sAppts, const char* sMore = "0")
     {
@@ -50,7 +43,6 @@ protected:
     {
         return "<alarmData><alarm action=\"DISPLAY\"><trigger>" + sTrigger + "</trigger></alarm></alarmData>";
     }
-    const std::string sDueLongAgo = Trigger("<abs d=\"20000101T000000Z\"/>");
     bool Check(const std::string& sBatch, const std::string& sNotify = {})
     {
         AnswerWith(test::CheckAnswer("1842", sBatch, sNotify), false);
@@ -78,7 +70,7 @@ TEST_F(Appointments, ReminderTimesFromEveryKindOfTrigger)
     };
     std::string sAppts;
     for (size_t i = 0; i < std::size(cases); ++i)
-        sAppts += Appt(std::to_string(i + 1), nFriday + cases[i].nStart, cases[i].nDuration,
+        sAppts += Appt(std::to_string(i + 1), nFriday + cases[i].nStart, cases[i].nDuration, {},
                        *cases[i].sTrigger ? Trigger(cases[i].sTrigger) : std::string());
     sAppts += Appt("99", nFriday + 10 * nMinute, nHour); // 5 minutes before is still ahead: not due
     ASSERT_TRUE(Check(Search(sAppts)));
@@ -113,7 +105,7 @@ TEST_F(Appointments, WhenTextsAcrossMidnightMonthEndsAndADaylightSavingChange)
     {
         Clock.nNowUtcMs = c.nNow;
         Locale.b24Hour = c.b24Hour;
-        ASSERT_TRUE(Check(Search(Appt("7", c.nStart, c.nDuration, sDueLongAgo))));
+        ASSERT_TRUE(Check(Search(Appt("7", c.nStart, c.nDuration, {}, Trigger("<abs d=\"20000101T000000Z\"/>")))));
         ASSERT_NE(Item("7"), nullptr) << c.sCuando;
         EXPECT_EQ(Item("7")->sCuando, c.sCuando);
         Items.DiscardApptItem(Item("7")->GetTag());
@@ -126,13 +118,12 @@ TEST_F(Appointments, AllDayItemsTakeTheirOwnDayAndTheDailyListComesOncePerDay)
 {
     // São Paulo all-day events: midnight there is 03:00 UTC, and tzo moves it back to the calendar date.
     const int64_t nTodayThere = 1772766000000, nTomorrowThere = nTodayThere + nDay;
-    const auto AllDay = [](const char* sId, const char* sName, const char* sAllDay, int64_t nStart, int64_t nDuration) {
-        return Raw(std::string("id=\"") + sId + "\" invId=\"" + sId + "-1\" name=\"" + sName + "\" l=\"10\" allDay=\"" +
-                       sAllDay + "\" dur=\"" + std::to_string(nDuration) + "\"",
-                   nStart, " tzo=\"-10800000\"");
-    };
-    const std::string sList = AllDay("1", "Holiday", "1", nTodayThere, nDay) +
-                              AllDay("2", "Trip", "1", nTomorrowThere, nDay) + Appt("3", nFriday + 4 * nHour, nHour);
+    const std::string sTzo = "\" tzo=\"-10800000\"/>";
+    const std::string sList =
+        "<appt id=\"1\" invId=\"1-1\" name=\"Holiday\" l=\"10\" allDay=\"1\" dur=\"86400000\"><inst s=\"" +
+        std::to_string(nTodayThere) + sTzo + "</appt>" +
+        "<appt id=\"2\" invId=\"2-1\" name=\"Trip\" l=\"10\" allDay=\"1\" dur=\"86400000\"><inst s=\"" +
+        std::to_string(nTomorrowThere) + sTzo + "</appt>" + Appt("3", nFriday + 4 * nHour, nHour);
     Reader.Appts.bNewDay = true;
     ASSERT_TRUE(Check(Search(sList)));
     ASSERT_NE(Item("1"), nullptr); // running since local midnight
@@ -147,7 +138,8 @@ TEST_F(Appointments, AllDayItemsTakeTheirOwnDayAndTheDailyListComesOncePerDay)
     EXPECT_TRUE(Reader.sMensaje.empty()) << Reader.sMensaje;
 
     // "0" is no all-day event: the instance's own start counts, not its date.
-    ASSERT_TRUE(Check(Search(AllDay("4", "Call", "0", nFriday - 10 * nMinute, nHour))));
+    ASSERT_TRUE(Check(Search("<appt id=\"4\" invId=\"4-1\" name=\"Call\" l=\"10\" allDay=\"0\" dur=\"3600000\"><inst "
+                             "s=\"" + std::to_string(nFriday - 10 * nMinute) + sTzo + "</appt>")));
     ASSERT_NE(Item("4"), nullptr);
     EXPECT_EQ(Item("4")->dStartTime, nFriday - 10 * nMinute);
     EXPECT_EQ(Item("4")->sCuando, "08:50 - 09:50");
@@ -180,9 +172,8 @@ TEST_F(Appointments, AChangedAppointmentMovesAndIsMarkedOnce)
                               "mon=\"3\" hour=\"2\" min=\"0\" sec=\"0\"/></tz>";
     const auto Moved = [&](const std::string& sU) {
         return "<notify seq=\"2\"><modified><appt id=\"301\" l=\"10\" nextAlarm=\"" + std::to_string(nFriday) +
-               "\"><inv>" + sZone +
-               "<comp name=\"Moved\" allDay=\"0\"><s d=\"20260309T100000\" tz=\"America/New_York\"" + sU +
-               "/><e d=\"20260309T103000\" tz=\"America/New_York\"/></comp></inv></appt></modified></notify>";
+               "\"><inv>" + sZone + "<comp name=\"Moved\" allDay=\"0\"><s d=\"20260309T100000\" tz=\"America/New_York\"" +
+               sU + "/><e d=\"20260309T103000\" tz=\"America/New_York\"/></comp></inv></appt></modified></notify>";
     };
     const int64_t nMonday = nFriday + 3 * nDay; // 14:00 UTC
     for (const std::string& sU : {std::string(" u=\"") + std::to_string(nMonday) + "\"", std::string()})
@@ -198,7 +189,7 @@ TEST_F(Appointments, AChangedAppointmentMovesAndIsMarkedOnce)
     }
 
     // Without times a newer server only says an instance changed: the item goes, and the list brings it back new.
-    const std::string sMoved = Search(Appt("301", nMonday, 30 * nMinute, sDueLongAgo));
+    const std::string sMoved = Search(Appt("301", nMonday, 30 * nMinute, {}, Trigger("<abs d=\"20000101T000000Z\"/>")));
     ASSERT_TRUE(Check(sMoved, "<notify seq=\"3\"><modified><appt id=\"301\" l=\"10\"/></modified></notify>"));
     ASSERT_NE(Item("301"), nullptr);
     EXPECT_EQ(Reader.sReminders, "Meeting 301 10:00 - 10:30");
@@ -218,7 +209,7 @@ TEST_F(Appointments, ItemsGoWhenTheyEndAreDeletedOrLeaveTheListButNotWhenTheList
     EXPECT_EQ(Item("1"), nullptr); // ended
     EXPECT_EQ(ItemIcons.nAlive, 0);
 
-    ASSERT_TRUE(Check(Search(Appt("3", nFriday + 10 * nMinute, nHour, Trigger("<rel neg=\"1\" m=\"30\"/>")))));
+    ASSERT_TRUE(Check(Search(Appt("3", nFriday + 10 * nMinute, nHour, {}, Trigger("<rel neg=\"1\" m=\"30\"/>")))));
     ASSERT_TRUE(Check("<NoOpResponse/>", "<notify seq=\"4\"><deleted id=\"9,3\"/></notify>"));
     EXPECT_EQ(Item("3"), nullptr);
     EXPECT_EQ(ItemIcons.nAlive, 0);
@@ -256,14 +247,14 @@ TEST_F(Appointments, AServerThatSaysMoreForEverIsNotFollowedForEver)
 TEST_F(Appointments, ReadingTheServersFormsAndItsGaps)
 {
     // A running appointment without "dur": in a search "d" is the item's date, not how long it lasts.
-    const int64_t nRunning = nFriday - nMinute;
-    ASSERT_TRUE(Check(Search(Raw("id=\"1\" invId=\"1-1\" name=\"A\" l=\"10\" d=\"1709300000000\"", nRunning))));
+    ASSERT_TRUE(Check(Search("<appt id=\"1\" invId=\"1-1\" name=\"A\" l=\"10\" d=\"1709300000000\"><inst s=\"" +
+                             std::to_string(nFriday - nMinute) + "\"/></appt>")));
     EXPECT_EQ(Item("1"), nullptr);
     // A private appointment of a shared calendar has no name, place or free-busy: it is kept all the same. One
     // without an invite id or an instance start is skipped.
-    ASSERT_TRUE(Check(Search(Raw("id=\"z:2\" invId=\"z:2-1\" l=\"z:10\" dur=\"3600000\" class=\"PRI\"", nRunning) +
-                             Raw("id=\"3\" l=\"10\" dur=\"3600000\"", nRunning) +
-                             "<appt id=\"4\" invId=\"4-1\"><inst/></appt>")));
+    ASSERT_TRUE(Check(Search("<appt id=\"z:2\" invId=\"z:2-1\" l=\"z:10\" dur=\"3600000\" class=\"PRI\"><inst s=\"" +
+                             std::to_string(nFriday - nMinute) + "\"/></appt><appt id=\"3\" l=\"10\" dur=\"3600000\"><inst s=\"" +
+                             std::to_string(nFriday - nMinute) + "\"/></appt><appt id=\"4\" invId=\"4-1\"><inst/></appt>")));
     ASSERT_NE(Item("z:2"), nullptr);
     EXPECT_EQ(Item("z:2")->name, "");
     EXPECT_EQ(Item("3"), nullptr);
@@ -271,9 +262,9 @@ TEST_F(Appointments, ReadingTheServersFormsAndItsGaps)
 
     // Servers before 6.0: the summaries, where "d" is the duration.
     Session.sServerVersion = "5.0.9_GA";
-    ASSERT_TRUE(Check("<GetApptSummariesResponse xmlns=\"urn:zimbraMail\">" +
-                      Raw("id=\"5\" invId=\"5-1\" name=\"Old\" l=\"10\" d=\"3600000\"", nRunning) +
-                      "</GetApptSummariesResponse>"));
+    ASSERT_TRUE(Check("<GetApptSummariesResponse xmlns=\"urn:zimbraMail\"><appt id=\"5\" invId=\"5-1\" name=\"Old\" "
+                      "l=\"10\" d=\"3600000\"><inst s=\"" + std::to_string(nFriday - nMinute) +
+                      "\"/></appt></GetApptSummariesResponse>"));
     ASSERT_NE(Item("5"), nullptr);
     EXPECT_EQ(Item("5")->dEndTime, nFriday - nMinute + nHour);
 }
