@@ -43,6 +43,7 @@ protected:
         Folder(R"(<folder id="4" name="Junk"/>)");
         Folder(R"(<folder id="257" name="Inbox archive"/>)");
         Folder(R"(<folder id="258" name="Projects"/>)");
+        Folder(R"(<link id="259" name="Boss calendar" view="appointment" zid="b0c1" rid="10"/>)");
         Tag(R"(<tag id="300" name="Inbox"/>)");
         Tag(R"(<tag id="301" name="Urgent"/>)");
     }
@@ -70,6 +71,8 @@ TEST_F(Filter, AppliesTheRuleAsWhiteOrBlackList)
         {R"(<m/>)", "Inbox", true, false},
         {R"(<m l="999"/>)", "Spam", false, true}, // unknown ids are ignored
         {R"(<m l="2" t="301"/>)", "Work|Urg", false, false},
+        {R"(<appt l="b0c1:10"/>)", "boss", true, true}, // a mounted calendar by its owner's key
+        {R"(<appt l="b0c1:11"/>)", "boss", true, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Passes(c.sItem, c.sFilter, c.bWhite), c.bPasses)
@@ -77,35 +80,23 @@ TEST_F(Filter, AppliesTheRuleAsWhiteOrBlackList)
     EXPECT_TRUE(Shown.empty());
 }
 
+// One case of each rule of the fold: whole scripts, the three sigmas, title case, one-to-one only, no false partners.
 TEST_F(Filter, FoldsCaseInEveryScript)
 {
     ExpectMatches({
         {"ȘTIRI", "știri", true}, // Romanian comma below, beyond Latin Extended-A
-        {"știri", "ȘTIRI", true},
-        {"ƏLAQƏ", "əlaqə", true}, // Azerbaijani schwa
         {"Ǆemal", "ǆ", true},     // a title-case trio folds together
-        {"ΕΙΣΕΡΧΟΜΕΝΑ", "εισερχόμενα|εισερχομενα", true},
         {"Εισερχόμενα", "ΕΙΣΕΡΧΌΜΕΝΑ", true},
         {"ΟΔΟΣ", "οδος", true}, // capital, medial and final sigma are one letter
         {"ΟΔΟΣ", "οδoς", false},
-        {"οδος", "ΟΔΟς", true},
         {"ΟΔΟς", "σ$", true},
-        {"ВХОДЯЩИЕ", "входящие", true},
-        {"Ёлка", "ёЛКА", true},
         {"ҐАНОК Її", "ґанок її", true}, // Ukrainian letters outside the basic Cyrillic block
-        {"ӁӜ", "ӂӝ", true},
-        {"ԱՐԽԻՎ", "արխիվ", true}, // Armenian
-        {"ÉQUIPE Été", "équipe été", true},
-        {"ŁÓDŹ", "łódź", true},
-        {"ĐẶNG", "đặng", true},      // Vietnamese, Latin Extended Additional
-        {"\u1E96", "\u1E97", false}, // h and t with marks: small letters without capitals, not partners
-        {"\u1E98", "\u1E99", false},
-        {"\u1E9A", "\u1E9B", false},
-        {"\u1E9C", "\u1E9D", false},
-        {"\u1E9B", "\u1E60", true},   // long s with dot above folds with S with dot above
-        {"Straße", "STRASSE", false}, // no expansion of ß: the rule is a one-to-one fold
-        {"STRAẞE", "straße", true},   // but capital sharp s is its partner
-        {"Projects", "proj", true},
+        {"ԱՐԽԻՎ", "արխիվ", true},       // Armenian
+        {"ĐẶNG", "đặng", true},         // Vietnamese, Latin Extended Additional
+        {"\u1E96", "\u1E97", false},    // h and t with marks: small letters without capitals, not partners
+        {"\u1E9B", "\u1E60", true},     // long s with dot above folds with S with dot above
+        {"Straße", "STRASSE", false},   // no expansion of ß: the rule is a one-to-one fold
+        {"STRAẞE", "straße", true},     // but capital sharp s is its partner
         {"Projects", "\\Wproj", false}, // ASCII escapes keep their meaning
         {"日本語のフォルダ", "フォルダ", true},
         {"emoji 😀 box", "😀", true},
@@ -118,12 +109,10 @@ TEST_F(Filter, ClassesStayAsciiAndEscapesAreJavaScripts)
     ExpectMatches({
         {"inbox", "^\\w+$", true},
         {"é", "^\\w+$", false},       // \w is ASCII only
-        {"été", "\\W", true},         // so é is not a word character
         {"٣", "^\\d$", false},        // nor an Arabic-Indic digit a \d
         {"a\u00A0b", "a\\sb", false}, // nor a no-break space a \s
         {"Ünterlagen", "\\u00fcnter", true},
         {"Café", "caf\\xe9", true},
-        {"Café", "caf\\xE9$", true},
         {"Ausgang", "\\u{41}usgang", true},
         {"Urgent", "\\Urgent", true}, // \U alone is a plain U, as in JavaScript
         {"u12", "\\u12", true},       // an incomplete \u is the letter u
@@ -131,7 +120,6 @@ TEST_F(Filter, ClassesStayAsciiAndEscapesAreJavaScripts)
         {"Inbox", "^inbox$", true},   // anchors only where written
         {"My Inbox", "^inbox", false},
         {"Inbox\n", "inbox$", false}, // $ means the very end
-        {"Dossier 2024", "\\d{4}", true},
     });
 }
 
@@ -145,16 +133,11 @@ TEST_F(Filter, ALongNameCostsBoundedWork)
         bool bMatch;
         bool bTooCostly;
     };
+    // The first three would match, or fail, only after work without bound: the limit is what answers them.
     const Case cases[] = {
-        {"(a|b)*c|.*x", false, true},
-        {"(a+)+[bc]$", false, true},
-        {"^Inbox(a|aa)*$", false, true},
-        {"(.*a){20}[0-9]", false, true},
-        {"(?:a|b)*?[yz]", false, true},
+        {"(a|b)*c|.*x", false, true},  {"^Inbox(a|aa)*$", false, true}, {"(?:a|b)*?[yz]", false, true},
         {"[a-z]*[0-9]", false, false}, // walked without counting: bounded by the length looked at
-        {"Spam", false, false},
-        {"^inbox", true, false},
-        {"xa{1000}", true, false},
+        {"Spam", false, false},        {"^inbox", true, false},         {"xa{1000}", true, false},
         {"xa{1024}", false, false}, // beyond the start that is looked at
     };
     for (int nRound = 0; nRound < 2; ++nRound)
@@ -175,17 +158,6 @@ TEST_F(Filter, ALongNameCostsBoundedWork)
     EXPECT_TRUE(Names.RegexTest(std::string(1023, 'a') + "é", "^a+$")); // é is not cut in two
 }
 
-TEST_F(Filter, DeeplyNestedParenthesesAreRefusedAndReadAsNames)
-{
-    const std::string sPattern = "Inbox|" + std::string(5000, '(') + "x" + std::string(5000, ')') + "|Urgent";
-    EXPECT_TRUE(Names.RegexTest("My INBOX", sPattern));
-    EXPECT_TRUE(Names.RegexTest("urgent", sPattern));
-    EXPECT_FALSE(Names.RegexTest("x", sPattern));
-    ASSERT_EQ(Shown.size(), 1u);
-    EXPECT_EQ(Shown[0], "The notification filter \"" + sPattern +
-                            "\" is not a valid regular expression; its names are matched as plain text.");
-}
-
 TEST_F(Filter, ARejectedPatternIsReportedOnceAndMatchedAsPlainNames)
 {
     StandardAccount();
@@ -193,9 +165,17 @@ TEST_F(Filter, ARejectedPatternIsReportedOnceAndMatchedAsPlainNames)
     EXPECT_TRUE(Passes(R"(<m l="2"/>)", "Urgent|[unclosed", false));
     EXPECT_FALSE(Passes(R"(<m l="258" t="301"/>)", "(Urgent", true));
     ASSERT_EQ(Shown.size(), 2u); // one message per rejected text, not per message
-    EXPECT_NE(Shown[0].find("Urgent|[unclosed"), std::string::npos);
+    EXPECT_EQ(Shown[0], "The notification filter \"Urgent|[unclosed\" is not a valid regular expression; its names "
+                        "are matched as plain text.");
     EXPECT_TRUE(Passes(R"(<m l="2" t="301"/>)", "urgent|[unclosed", true));
     EXPECT_EQ(Shown.size(), 3u);
+
+    // Parentheses nested too deep for the engine's stack are refused the same way.
+    const std::string sNested = "Inbox|" + std::string(5000, '(') + "x" + std::string(5000, ')') + "|Urgent";
+    EXPECT_TRUE(Names.RegexTest("My INBOX", sNested));
+    EXPECT_TRUE(Names.RegexTest("urgent", sNested));
+    EXPECT_FALSE(Names.RegexTest("x", sNested));
+    EXPECT_EQ(Shown.size(), 4u);
 }
 
 TEST_F(Filter, UpsertsKeepPositionsAndNamesUnlessANewNameComes)
@@ -215,12 +195,6 @@ TEST_F(Filter, UpsertsKeepPositionsAndNamesUnlessANewNameComes)
     Tag(R"(<tag id="258" color="6"/>)");
     EXPECT_EQ(Lists.Tags[1]->sNombre, "Urgent");
     EXPECT_EQ(Lists.Tags[1]->sColor, "6");
-
-    Lists.RemoveById("257");
-    EXPECT_EQ(Lists.FindFolder("257"), -1);
-    EXPECT_EQ(Lists.FindFolder("300"), 2); // the others keep their places
-    Folder(R"(<folder id="400" name="New"/>)");
-    EXPECT_EQ(Lists.FindFolder("400"), 4);
 
     Lists.Clear();
     EXPECT_EQ(Lists.FindFolder("300"), -1);
@@ -276,13 +250,6 @@ TEST_F(Filter, RemovingAListOfIdsLeavesHoles)
     EXPECT_EQ(Lists.FindTag("301"), 2);
     Folder(R"(<folder id="257" name="Work again"/>)");
     EXPECT_EQ(Lists.FindFolder("257"), 5);
-}
-
-TEST_F(Filter, AMountedCalendarIsMatchedByItsOwnersKey)
-{
-    Folder(R"(<link id="300" name="Boss calendar" view="appointment" zid="b0c1" rid="10"/>)");
-    EXPECT_TRUE(Passes(R"(<appt l="b0c1:10"/>)", "boss", true));
-    EXPECT_FALSE(Passes(R"(<appt l="b0c1:11"/>)", "boss", true));
 }
 
 } // namespace

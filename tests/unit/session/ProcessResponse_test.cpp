@@ -69,7 +69,6 @@ TEST_F(Response, AFaultEndsTheSessionOnlyWhenItIsAboutTheSession)
         {CheckAnswer("1842", Fault("service.AUTH_EXPIRED", "r")), "r", false, true},
         {CheckAnswer("1842", Fault("account.ACCOUNT_INACTIVE", "r")), "r", false, true},
         {CheckAnswer("1842", Fault("mail.QUERY_PARSE_ERROR", "r")), "r", true, false},
-        {CheckAnswer("1842", Fault("service.PERM_DENIED", "r")), "r", true, false},
         {CheckAnswer("1842", Fault("service.FAILURE", sTooBig)), sTooBig, true, false},
     };
     for (const auto& [sAnswer, sReason, bResult, bEnds] : cases)

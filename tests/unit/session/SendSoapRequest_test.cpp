@@ -37,53 +37,44 @@ TEST_F(SendSoap, ProbesOnceThenPostsWithTheHostHeader)
     EXPECT_TRUE(Session.bServerProbed);
 }
 
-TEST_F(SendSoap, AnswersWithoutAnEnvelopeAreEmpty)
-{
-    AnswerWith("<html><body>Zimbra Web Client Sign In</body></html>");
-    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Session.sLastError, ""); // a 200 without envelope: nothing to tell
-    EXPECT_TRUE(Session.bServerProbed);
-
-    Soap.Replies.push_back(FakeSoapTransport::Status(502, "Bad Gateway", "<html>proxy</html>"));
-    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Session.sLastError, sTemplateStart + "Bad Gateway" + sTemplateEnd);
-    EXPECT_FALSE(Session.bServerProbed);
-}
-
-TEST_F(SendSoap, ARejectedLoginEndsTheSession)
-{
-    Session.sAuthToken = "tok";
-    AnswerWith({});
-    Soap.Replies.back() = FakeSoapTransport::Status(500, "Internal Server Error",
-                                                    FaultAnswer(sAuthFailed, "authentication failed for [alice]"));
-    EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
-    EXPECT_EQ(Session.sLastError, "Incorrect User or Password: alice");
-    EXPECT_EQ(Session.sAuthToken, "");
-}
-
-TEST_F(SendSoap, TransportFailuresBecomeTheirTexts)
+// What each reply to the POST leaves: the error shown, whether the probe stands and whether the login does.
+TEST_F(SendSoap, EachReplyBecomesItsErrorText)
 {
     struct Case
     {
-        TransportError nError;
-        long nCode;
-        std::string sExpected;
+        HttpReply reply;
+        std::string sError;
+        bool bProbed;
     };
     const std::string sWhy = "The server name or address could not be resolved";
+    const auto Failure = [&](TransportError nError, long nCode) {
+        return FakeSoapTransport::Failure(nError, nCode, sWhy);
+    };
+    const std::string sRejected = "Incorrect User or Password: alice";
     const Case cases[] = {
-        {TransportError::NameNotResolved, 12007, sTemplateStart + sWhy + sTemplateEnd},
-        {TransportError::CannotConnect, 12029, sTemplateStart + sWhy + sTemplateEnd},
-        {TransportError::TimedOut, 12002, sTemplateStart + sWhy + sTemplateEnd},
-        {TransportError::CertificateRejected, 12175, sWhy},
-        {TransportError::Other, -2146697208, "Error -2146697208: " + sWhy + "\r\nWinHTTP"},
+        // A 200 without an envelope (the web client's sign-in page): nothing to tell.
+        {FakeSoapTransport::Ok("<html><body>Zimbra Web Client Sign In</body></html>"), "", true},
+        {FakeSoapTransport::Status(502, "Bad Gateway", "<html>proxy</html>"),
+         sTemplateStart + "Bad Gateway" + sTemplateEnd, false},
+        {FakeSoapTransport::Status(500, "Internal Server Error",
+                                   FaultAnswer(sAuthFailed, "authentication failed for [alice]")),
+         sRejected, true},
+        // A transport failure leaves the probe as it was.
+        {Failure(TransportError::NameNotResolved, 12007), sTemplateStart + sWhy + sTemplateEnd, true},
+        {Failure(TransportError::CannotConnect, 12029), sTemplateStart + sWhy + sTemplateEnd, true},
+        {Failure(TransportError::TimedOut, 12002), sTemplateStart + sWhy + sTemplateEnd, true},
+        {Failure(TransportError::CertificateRejected, 12175), sWhy, true},
+        {Failure(TransportError::Other, -2146697208), "Error -2146697208: " + sWhy + "\r\nWinHTTP", true},
     };
     for (const Case& c : cases)
     {
         Session.bServerProbed = true;
-        Soap.Replies.push_back(FakeSoapTransport::Failure(c.nError, c.nCode, sWhy));
+        Session.sAuthToken = "tok";
+        Soap.Replies.push_back(c.reply);
         EXPECT_EQ(Session.SendSoapRequest("<a/>"), "");
-        EXPECT_EQ(Session.sLastError, c.sExpected);
-        EXPECT_TRUE(Session.bServerProbed); // a transport failure leaves the probe as it was
+        EXPECT_EQ(Session.sLastError, c.sError);
+        EXPECT_EQ(Session.bServerProbed, c.bProbed) << c.sError;
+        EXPECT_EQ(Session.sAuthToken.empty(), c.sError == sRejected) << c.sError; // only a rejection ends the login
     }
 }
 
@@ -95,13 +86,6 @@ TEST_F(SendSoap, AnInvalidStoredHostSendsNothing)
     EXPECT_EQ(Session.sLastError, "Invalid server name: https://mail.example.com/zimbra");
 }
 
-TEST(ErrorTemplate, ReplacesTheAddressBeforeTheError)
-{
-    EXPECT_EQ(ErrorTemplate("http://h/service/soap", "a %URL b"),
-              "Request to http://h/service/soap\r\nproduced the following error\r\na %URL b\r\n"
-              "Try checking or unchecking 'Use Safe Connection'");
-}
-
 TEST(IsRejectedLogin, LooksOnlyInsideFaults)
 {
     const std::pair<std::string, bool> cases[] = {
@@ -111,7 +95,7 @@ TEST(IsRejectedLogin, LooksOnlyInsideFaults)
         {CheckAnswer("1", Fault("service.PERM_DENIED", "permission denied: x")), false},
         // A fault about something else beside a message that speaks of the word: still no rejected login.
         {CheckAnswer("1", Fault("service.PERM_DENIED", "x") + "<SearchResponse><appt name=\"AUTH_FAILED\"/>"
-                                                             "</SearchResponse>"),
+                                                              "</SearchResponse>"),
          false},
         {"<soap:FaultyElement>AUTH_FAILED</soap:FaultyElement>", false},
         {"<soap:Fault>AUTH_FAILED", true}, // cut short: still a fault about the login
