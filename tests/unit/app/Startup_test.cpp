@@ -110,26 +110,6 @@ TEST_F(Startup, SessionEndDuringARequestSavesOnceAndArmsNothingAfterwards)
     EXPECT_TRUE(M.Timers.Armed.empty());
 }
 
-TEST_F(Startup, MessageBoxesAreTopMostWithTheDefaultTitleAndLockConfigure)
-{
-    const auto ConfigureEnabled = [&] {
-        for (const MenuEntry& entry : Form.TrayMenu())
-            if (entry.nCommand == MenuCommand::mnuPopConf)
-                return entry.bEnabled;
-        return false;
-    };
-    bool bConfigureWhileOpen = true;
-    M.Dialogs.OnShow = [&] { bConfigureWhileOpen = ConfigureEnabled(); };
-    Form.ShowMessage("Hello", nMbExclamation);
-    ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
-    EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 48 | 0x40000);
-    EXPECT_EQ(M.Dialogs.Shown[0].sTitle, "Quorvel v5.0.1");
-    EXPECT_FALSE(bConfigureWhileOpen);
-    EXPECT_TRUE(ConfigureEnabled());
-    Form.ShowMessage("x", nMbInformation, "Own title");
-    EXPECT_EQ(M.Dialogs.Shown[1].sTitle, "Own title");
-}
-
 TEST_F(Startup, TheServerBoxRefusesSchemesAndPathsButKeepsTheText)
 {
     const std::pair<const char*, bool> cases[] = {
