@@ -1,5 +1,5 @@
-// The hand-offs that end in a message, on fakes: what the program does around the upload. The request's bytes
-// against a real server are the integration test's.
+// Files handed over, on fakes: failures, the Shift key, shortcuts, a hand-off during a job, redirects and the
+// wait for the first login. The request's bytes and the message each hand-off ends in are the integration test's.
 #include "../Answers.h"
 #include "../FormFixture.h"
 
@@ -52,44 +52,6 @@ protected:
         return M.Soap.Requests.at(nRequest).sBody.find(sPart) != std::string::npos;
     }
 };
-
-// A mail client's message: a draft the web mail opens, a message sent at once, or a refusal the user reads; the
-// session and the timed checks go on after each.
-TEST_F(Sending, AHandedOverMessageEndsInADraftASentMessageOrTheServersReason)
-{
-    struct Case
-    {
-        const char* sText;
-        std::string sAnswer;
-        const char* sRequest;
-        bool bOpened;
-        const char* sShown;
-    };
-    const Case cases[] = {
-        {"|@|5|@|Report", sDraftSaved, "<SaveDraftRequest", true, ""},
-        {"|@|3|@|Bob|smtp:bob@x.org|@|5|@|Hi|@|6|@|Text", sSent, "<SendMsgRequest", false, ""},
-        {"|@|3|@|Bob|bob@x.org|@|5|@|Hi|@|6|@|Text",
-         FaultAnswer("mail.MESSAGE_TOO_BIG", "Message of size 20000000 exceeded allowed size"), "<SendMsgRequest",
-         false, "Message of size 20000000 exceeded allowed size"},
-    };
-    SignIn();
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.sText);
-        M.Shell.Opened.clear();
-        M.Dialogs.Shown.clear();
-        M.Soap.Requests.clear();
-        M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(c.sAnswer));
-        HandOver(c.sText);
-        EXPECT_TRUE(Sent(0, c.sRequest));
-        EXPECT_TRUE(Sent(0, "<change token=\"4271\"/>"));
-        EXPECT_EQ(M.Shell.Opened.size(), c.bOpened ? 1u : 0u);
-        EXPECT_EQ(Shown(), c.sShown);
-        EXPECT_FALSE(Form.Session.sAuthToken.empty());
-        EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 300000);
-        EXPECT_FALSE(M.View.bLocked);
-    }
-}
 
 // A job that cannot send every byte it was given stops before anything goes out, and says why.
 TEST_F(Sending, AFileThatCannotBeSentWholeStopsTheJobAndNothingIsSent)

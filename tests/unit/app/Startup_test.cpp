@@ -10,16 +10,6 @@ using namespace test;
 
 using Startup = FormFixture;
 
-TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
-{
-    StoreAccount();
-    AnswerWith(LoginAnswer("5m"));
-    Form.Form_Load();
-    EXPECT_FALSE(M.View.bVisible);
-    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 300000);
-    EXPECT_EQ(Form.Settings.Controls.lblMailPollInterval, "300");
-}
-
 TEST_F(Startup, IncompleteCredentialsShowTheWindowAndALinkOpensOnceTheFirstCheckSucceeds)
 {
     Form.StartRequests.push_back(PrepareHandOff("mailto:bob@example.com?subject=Hi"));
