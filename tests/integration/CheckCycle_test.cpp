@@ -9,9 +9,7 @@ namespace
 
 using test::FakeServer;
 
-class Checks : public test::ServerFixture
-{
-};
+using Checks = test::ServerFixture;
 
 TEST_F(Checks, ChecksCarryTheSequenceAndChangeTokenAndAnnounceNewMailOnce)
 {

@@ -10,9 +10,7 @@ namespace
 
 using test::FakeServer;
 
-class SignOn : public test::ServerFixture
-{
-};
+using SignOn = test::ServerFixture;
 
 TEST_F(SignOn, EveryGenerationOfServerAcceptsTheAddressWithoutARedirectTarget)
 {

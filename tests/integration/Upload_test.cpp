@@ -1,6 +1,6 @@
 // The upload against the fake server's raw upload service: files, names, a folder through the native packer,
-// a missing file, the request's exact bytes, and a draft that holds the attachment. The program's paths are
-// Windows paths; here a backslash stands for "/".
+// failures, and the request's exact bytes; then the program itself turning a mail client's hand-off into a draft,
+// a sent message or the server's refusal. The program's paths are Windows paths; here a backslash stands for "/".
 #include "sending/Upload.h"
 
 #include <unistd.h>
@@ -11,12 +11,12 @@
 #include <fstream>
 
 #include "ServerFixture.h"
+#include "app/frmMain.h"
 #include "platform/posix/CurlTls.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixSockets.h"
-#include "session/Draft.h"
-#include "session/Envelope.h"
+#include "settings/SettingsStore.h"
 
 namespace qv
 {
@@ -109,6 +109,11 @@ protected:
         HTTP.Timeouts = {5000, 10000, 10000};
     }
     void TearDown() override { std::filesystem::remove_all(sFolder); }
+    void SignIn(const FakeServer& server)
+    {
+        Account(server);
+        ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    }
 
     std::string Path(const std::string& sName) const { return Windows(sFolder + "/" + sName); }
     UploadOutcome Send(const FakeServer& server, const std::string& sPaths)
@@ -117,10 +122,6 @@ protected:
         job.sFilePaths = sPaths;
         return Upload.Upload(job, "http://" + server.HostAndPort() + "/service/upload?fmt=raw", server.HostAndPort(),
                              Session.sAuthToken);
-    }
-    std::string Sha256(const std::string& sName) const
-    {
-        return Output("sha256sum '" + sFolder + "/" + sName + "'").substr(0, 64);
     }
     // The entries of a stored archive, "name size" a line, as Python's zipfile reads them.
     std::string Entries(const FakeServer& server, const std::string& sAid) const
@@ -143,95 +144,70 @@ protected:
     }
 };
 
-TEST_F(UploadServer, FilesArriveWithTheirBytesUnderTheirNames)
-{
-    FakeServer server;
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    struct Case
-    {
-        std::string sPaths;
-        std::vector<std::pair<const char*, const char*>> Stored; // file, name as stored
-        const char* sSubject;
-    };
-    const Case cases[] = {
-        {Path("a.txt"), {{"a.txt", "a.txt"}}, "a.txt (7 B)"},
-        {"\"" + Path("a.txt") + "\" \"" + Path("Año 1.txt") + "\" \"" + Path("a b.txt") + "\"",
-         {{"a.txt", "a.txt"}, {"Año 1.txt", "=?utf-8?Q?A=C3=B1o_1=2Etxt?="}, {"a b.txt", "a b.txt"}},
-         "3 objects (28 B)"},
-    };
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.sPaths);
-        const UploadOutcome outcome = Send(server, c.sPaths);
-        ASSERT_EQ(outcome.nKind, UploadOutcome::Kind::Completed) << outcome.sText;
-        EXPECT_EQ(outcome.sSubject, c.sSubject);
-        EXPECT_EQ(std::count(outcome.sAttachId.begin(), outcome.sAttachId.end(), ','), c.Stored.size() - 1);
-        const std::string sState = server.State();
-        for (const auto& [sFile, sName] : c.Stored)
-        {
-            EXPECT_NE(sState.find("\"name\": \"" + std::string(sName) + "\", \"size\""), std::string::npos) << sName;
-            EXPECT_NE(sState.find("\"sha256\": \"" + Sha256(sFile) + "\""), std::string::npos) << sFile;
-        }
-    }
-}
-
 TEST_F(UploadServer, AFolderGoesThroughThePackerAndLeavesNothingInTemp)
 {
     FakeServer server;
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    SignIn(server);
     UploadOutcome outcome = Send(server, Path("photos"));
     ASSERT_EQ(outcome.nKind, UploadOutcome::Kind::Completed) << outcome.sText;
     EXPECT_EQ(outcome.sSubject.substr(0, 12), "photos.zip (");
     EXPECT_EQ(Entries(server, outcome.sAttachId), "photos.zip\nphotos/sub/y.bin 2\nphotos/x.txt 3\n");
     EXPECT_TRUE(std::filesystem::is_empty(sFolder + "/temp"));
 
-    // The Shift key packs a single file; the packer's failure stops the job and removes its archive.
+    // The Shift key packs a single file.
     Keyboard.bShift = true;
     outcome = Send(server, Path("a.txt"));
     ASSERT_EQ(outcome.nKind, UploadOutcome::Kind::Completed) << outcome.sText;
     EXPECT_EQ(Entries(server, outcome.sAttachId), "a.zip\na.txt 7\n");
+
+    // A job that fails sends nothing and leaves no archive.
+    const std::pair<std::string, std::string> failures[] = {
+        {Path("a.txt") + " " + Path("gone.txt"),
+         "File not found\r\ndbg: 0.10\r\nLargo sep=1\r\nFilename: " + Path("gone.txt")},
+        // The second group fails in the middle of its file, after the first one has written the archive.
+        {Path("a.txt") + " " + Windows("/proc/self/mem"), "Zip return code error."},
+    };
     const size_t nBefore = Uploads(server).size();
-    // The second group fails in the middle of its file, after the first one has written the archive.
-    outcome = Send(server, Path("a.txt") + " " + Windows("/proc/self/mem"));
-    EXPECT_EQ(outcome.nKind, UploadOutcome::Kind::CodError);
-    EXPECT_EQ(outcome.sText.substr(0, 22), "Zip return code error.") << outcome.sText;
-    EXPECT_EQ(Uploads(server).size(), nBefore);
-    EXPECT_TRUE(std::filesystem::is_empty(sFolder + "/temp"));
+    for (const auto& [sPaths, sText] : failures)
+    {
+        outcome = Send(server, sPaths);
+        EXPECT_EQ(outcome.nKind, UploadOutcome::Kind::CodError);
+        EXPECT_EQ(outcome.sText.substr(0, sText.size()), sText);
+        EXPECT_EQ(Uploads(server).size(), nBefore);
+        EXPECT_TRUE(std::filesystem::is_empty(sFolder + "/temp"));
+    }
 }
 
-TEST_F(UploadServer, AMissingFileIsTheErrorFiftyThreeAndNothingIsSent)
+// Files arrive byte for byte under their names, the request exactly as written.
+TEST_F(UploadServer, TheRequestArrivesAsWritten)
 {
     FakeServer server;
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    const UploadOutcome outcome = Send(server, Path("a.txt") + " " + Path("gone.txt"));
-    EXPECT_EQ(outcome.nKind, UploadOutcome::Kind::CodError);
-    EXPECT_EQ(outcome.nNumber, 53);
-    EXPECT_EQ(outcome.sText, "File not found\r\ndbg: 0.10\r\nLargo sep=1\r\nFilename: " + Path("gone.txt"));
-    EXPECT_TRUE(Uploads(server).empty());
-}
-
-TEST_F(UploadServer, TheRequestArrivesAsWrittenAndTheDraftHoldsTheAttachment)
-{
-    FakeServer server;
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    const UploadOutcome outcome = Send(server, "\"" + Path("a b.txt") + "\"");
+    SignIn(server);
+    const UploadOutcome outcome = Send(server, "\"" + Path("a b.txt") + "\" \"" + Path("Año 1.txt") + "\"");
     ASSERT_EQ(outcome.nKind, UploadOutcome::Kind::Completed) << outcome.sText;
+    EXPECT_EQ(outcome.sSubject, "2 objects (21 B)");
+    EXPECT_EQ(std::count(outcome.sAttachId.begin(), outcome.sAttachId.end(), ','), 1) << outcome.sAttachId;
+    EXPECT_EQ(Send(server, Path("a.txt")).sSubject, "a.txt (7 B)");
     const auto uploads = Uploads(server);
-    ASSERT_EQ(uploads.size(), 1u);
-    const std::string sBody = "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"_charset_\"\r\n\r\n\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"filename1\"\r\n\r\na b.txt\r\n"
-                              "------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"a b.txt\"\r\n\r\n" +
-                              std::string("with a zero\0byte", 16) +
-                              "\r\n------QuorvelPostBoundary\r\n"
-                              "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n1\r\n"
-                              "------QuorvelPostBoundary--\r\n";
+    ASSERT_EQ(uploads.size(), 2u);
+    const std::string sBody =
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_charset_\"\r\n\r\n\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"filename1\"\r\n\r\na b.txt\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_attFile_\"; filename=\"a b.txt\"\r\n\r\n" +
+        std::string("with a zero\0byte", 16) +
+        "\r\n------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n1\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"filename2\"\r\n\r\n=?utf-8?Q?A=C3=B1o_1=2Etxt?=\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"_attFile_\"; "
+        "filename=\"=?utf-8?Q?A=C3=B1o_1=2Etxt?=\"\r\n\r\naño\n\r\n"
+        "------QuorvelPostBoundary\r\n"
+        "Content-Disposition: form-data; name=\"requestId\"\r\n\r\n2\r\n"
+        "------QuorvelPostBoundary--\r\n";
     EXPECT_EQ(uploads[0].sBody, sBody);
     const std::vector<std::pair<std::string, std::string>> headers = {
         {"Accept", "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*"},
@@ -244,16 +220,97 @@ TEST_F(UploadServer, TheRequestArrivesAsWrittenAndTheDraftHoldsTheAttachment)
         {"Connection", "Close"},
         {"Cookie", "ZM_TEST=true; ZM_AUTH_TOKEN=" + Session.sAuthToken}};
     EXPECT_EQ(uploads[0].Headers, headers);
+}
 
-    DraftFields draft;
-    draft.sAttachId = outcome.sAttachId;
-    draft.sSubject = outcome.sSubject;
-    const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(
-        {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-        true, DraftRequestBody(draft, Reader.sComposeFormat)));
-    ASSERT_TRUE(Reader.ProcessResponse(sAnswer)) << sAnswer << Session.sLastError;
-    EXPECT_FALSE(Reader.sDraftId.empty()) << sAnswer;
-    EXPECT_NE(server.State().find("\"subject\": \"a b.txt (16 B)\""), std::string::npos);
+// The program itself on the real network, files and packer; the rest of the machine is fake.
+struct Program
+{
+    explicit Program(IFiles& files)
+        : Machine{.Registry = M.Registry,
+                  .Soap = Soap,
+                  .Dialogs = M.Dialogs,
+                  .Clock = M.Clock,
+                  .Locale = M.Locale,
+                  .Timers = M.Timers,
+                  .View = M.View,
+                  .Tray = M.Tray,
+                  .Integration = M.Integration,
+                  .System = M.System,
+                  .Shell = M.Shell,
+                  .ItemIcons = M.ItemIcons,
+                  .Windows = M.Windows,
+                  .WinSetup = M.WinSetup,
+                  .Sockets = Sockets,
+                  .Tls = Tls,
+                  .Files = files,
+                  .Processes = Packer,
+                  .Keyboard = M.Keyboard,
+                  .ShellLinks = M.ShellLinks}
+    {
+    }
+    fake::FakeMachine M;
+    CurlTransport Soap;
+    PosixSockets Sockets;
+    CurlTls Tls;
+    NativePacker Packer;
+    Platform Machine;
+    frmMain Form{Machine};
+};
+
+// A mail client's message: a subject alone is a draft the web mail opens, recipients send it at once with its
+// file, and a send the server refuses for its size tells the user the server's reason and stores nothing. The
+// session and the timed checks go on after each.
+TEST_F(UploadServer, AHandOffIsSavedSentOrRefusedWithTheServersReason)
+{
+    struct Case
+    {
+        std::string sScenario;
+        std::string sText;
+        const char* sRequest;
+        const char* sStored; // the message as the server keeps it; empty: none
+        const char* sShown;
+    };
+    const std::string sFile = "|@|7|@|" + Path("a b.txt") + "|a b.txt";
+    const Case cases[] = {
+        {"", "|@|5|@|Report", "<SaveDraftRequest", "\"folder\": 6, \"flags\": \"sd\"", ""},
+        {"", "|@|3|@|Bob|smtp:bob@example.com|@|5|@|Hi|@|6|@|Text" + sFile, "<SendMsgRequest",
+         "\"folder\": 5, \"flags\": \"sa\"", ""},
+        {R"({"script": [{"match": {"contains": ["SendMsgRequest"]}, "respond": {"fault": )"
+         R"({"code": "mail.MESSAGE_TOO_BIG", "detail": 31457280, "args": [["maxSize", "NUM", 10485760]]}}}]})",
+         "|@|3|@|Bob|bob@example.com|@|5|@|Hi|@|6|@|Text" + sFile, "<SendMsgRequest", "",
+         "Message of size 31457280 exceeded allowed size"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.sText);
+        FakeServer server(c.sScenario);
+        Program program(Files);
+        fake::FakeMachine& m = program.M;
+        for (const auto& [sName, sValue] : {std::pair<const char*, std::string>{"ZimbraHost", server.HostAndPort()},
+                                            {"Username", "alice"},
+                                            {"Password", "text:secret"}})
+            m.Registry.Put(sSettingsKey, sName, RegValue{RegKind::Text, sValue, 0});
+        program.Form.Form_Load(); // a stored account checks at once and stays hidden
+        ASSERT_FALSE(program.Form.Session.sAuthToken.empty()) << program.Form.Session.sLastError;
+        EXPECT_FALSE(m.View.bVisible);
+        EXPECT_EQ(program.Form.Settings.Controls.lblMailPollInterval, "300");
+        program.Form.OnTrayEvent({TrayEventKind::MapiMensaje, 0, c.sText});
+
+        const auto requests = server.Requests();
+        const auto message =
+            std::find_if(requests.begin(), requests.end(), [&](const auto& r) { return Has(r.sBody, c.sRequest); });
+        ASSERT_NE(message, requests.end());
+        EXPECT_EQ(Has(message->sBody, "<attach aid=\""), Has(c.sText, sFile)) << message->sBody;
+        EXPECT_TRUE(Has(message->sBody, "<change token=\"")) << message->sBody;
+        const std::string sState = server.State();
+        EXPECT_EQ(Has(sState, "\"subject\": \""), *c.sStored != 0) << sState;
+        EXPECT_TRUE(Has(sState, c.sStored)) << sState;
+        EXPECT_EQ(m.Dialogs.Shown.empty() ? "" : m.Dialogs.Shown.back().sText, c.sShown);
+        EXPECT_EQ(m.Shell.Opened.size(), std::string(c.sRequest) == "<SaveDraftRequest" ? 1u : 0u);
+        EXPECT_FALSE(program.Form.Session.sAuthToken.empty());
+        EXPECT_EQ(m.Timers.Armed.at(TimerId::Check), 300000);
+        EXPECT_FALSE(m.View.bLocked);
+    }
 }
 
 } // namespace

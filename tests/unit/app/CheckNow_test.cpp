@@ -57,6 +57,7 @@ TEST_F(CheckNow, CheckNowAsksForMissingFieldsAndShowsFailures)
     EXPECT_TRUE(M.View.bVisible);
     EXPECT_EQ(M.Dialogs.Shown.at(1).sText, Form.Session.sLastError);
     EXPECT_EQ(M.Dialogs.Shown.at(1).nStyle, 48 | 0x40000);
+    EXPECT_EQ(M.Dialogs.Shown.at(1).sTitle, "Quorvel v5.0.1");
     EXPECT_FALSE(M.Timers.IsArmed(TimerId::Check)); // no timed check until the user acts
 
     AnswerWith("<html>Sign in</html>"); // a failure without a reason still says something

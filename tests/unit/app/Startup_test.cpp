@@ -10,16 +10,6 @@ using namespace test;
 
 using Startup = FormFixture;
 
-TEST_F(Startup, StoredAccountChecksAtOnceAndStaysHidden)
-{
-    StoreAccount();
-    AnswerWith(LoginAnswer("5m"));
-    Form.Form_Load();
-    EXPECT_FALSE(M.View.bVisible);
-    EXPECT_EQ(M.Timers.Armed.at(TimerId::Check), 300000);
-    EXPECT_EQ(Form.Settings.Controls.lblMailPollInterval, "300");
-}
-
 TEST_F(Startup, IncompleteCredentialsShowTheWindowAndALinkOpensOnceTheFirstCheckSucceeds)
 {
     Form.StartRequests.push_back(PrepareHandOff("mailto:bob@example.com?subject=Hi"));
@@ -108,26 +98,6 @@ TEST_F(Startup, SessionEndDuringARequestSavesOnceAndArmsNothingAfterwards)
     Form.Form_Unload();
     EXPECT_EQ(Saves(), nSaves + 1);
     EXPECT_TRUE(M.Timers.Armed.empty());
-}
-
-TEST_F(Startup, MessageBoxesAreTopMostWithTheDefaultTitleAndLockConfigure)
-{
-    const auto ConfigureEnabled = [&] {
-        for (const MenuEntry& entry : Form.TrayMenu())
-            if (entry.nCommand == MenuCommand::mnuPopConf)
-                return entry.bEnabled;
-        return false;
-    };
-    bool bConfigureWhileOpen = true;
-    M.Dialogs.OnShow = [&] { bConfigureWhileOpen = ConfigureEnabled(); };
-    Form.ShowMessage("Hello", nMbExclamation);
-    ASSERT_EQ(M.Dialogs.Shown.size(), 1u);
-    EXPECT_EQ(M.Dialogs.Shown[0].nStyle, 48 | 0x40000);
-    EXPECT_EQ(M.Dialogs.Shown[0].sTitle, "Quorvel v5.0.1");
-    EXPECT_FALSE(bConfigureWhileOpen);
-    EXPECT_TRUE(ConfigureEnabled());
-    Form.ShowMessage("x", nMbInformation, "Own title");
-    EXPECT_EQ(M.Dialogs.Shown[1].sTitle, "Own title");
 }
 
 TEST_F(Startup, TheServerBoxRefusesSchemesAndPathsButKeepsTheText)

@@ -21,18 +21,39 @@ protected:
 
 TEST_F(TrayHandlers, ClicksDoWhatTheUserExpects)
 {
-    Form.OnTrayEvent({TrayEventKind::MouseUp, 1});
-    EXPECT_TRUE(M.View.bVisible); // fields missing: the settings, without a message
-    EXPECT_TRUE(M.Dialogs.Shown.empty());
     Form.OnTrayEvent({TrayEventKind::MouseUp, 2});
     EXPECT_EQ(M.Tray.Menus.size(), 1u);
-
     LoggedIn();
-    M.View.bVisible = false;
     Form.OnTrayEvent({TrayEventKind::MouseDown, 1});
     EXPECT_TRUE(M.Soap.Requests.empty());
     Form.OnTrayEvent({TrayEventKind::MouseUp, 1}); // a check
     EXPECT_FALSE(M.Soap.Requests.empty());
+}
+
+// Without a session, what needs one brings up the settings, without a message; after Exit nothing reacts.
+TEST_F(TrayHandlers, WithoutASessionRequestsBringUpTheSettingsAndAfterExitNothingReacts)
+{
+    const TrayEvent requests[] = {{TrayEventKind::MouseUp, 1},
+                                  {TrayEventKind::SettingsShowRequest},
+                                  {TrayEventKind::AbreZimbra, 0, "bob@example.com"},
+                                  {TrayEventKind::MapiMensaje, 0, "|@|5|@|Report"}};
+    Store("ZimbraHost", "mail.example.com");
+    Form.Form_Load();
+    const int nActivations = M.Shell.nActivations;
+    for (const bool bExited : {false, true})
+    {
+        for (const TrayEvent& request : requests)
+        {
+            M.View.bVisible = false;
+            Form.OnTrayEvent(request);
+            EXPECT_EQ(M.View.bVisible, !bExited) << static_cast<int>(request.nKind);
+        }
+        Form.Form_Unload();
+    }
+    EXPECT_EQ(M.Shell.nActivations, nActivations + 3); // brought forward, but not by a click on the icon
+    EXPECT_TRUE(M.Shell.Opened.empty());
+    EXPECT_TRUE(M.Soap.Requests.empty());
+    EXPECT_TRUE(M.Dialogs.Shown.empty());
 }
 
 TEST_F(TrayHandlers, BalloonClickOpensTheWebMailOnceWithinThreeSeconds)
@@ -51,24 +72,6 @@ TEST_F(TrayHandlers, BalloonClickOpensTheWebMailOnceWithinThreeSeconds)
     M.Clock.nNowUtcMs -= 3600000; // the user sets the clock an hour back: intervals are not measured by it
     Form.OnTrayEvent({TrayEventKind::BalloonClick});
     EXPECT_EQ(M.Shell.Opened.size(), 3u);
-}
-
-TEST_F(TrayHandlers, NotLoggedInTheWebMailRequestShowsTheSettings)
-{
-    Form.OnTrayEvent({TrayEventKind::AbreZimbra, 0, "bob@example.com"});
-    EXPECT_TRUE(M.Shell.Opened.empty());
-    EXPECT_TRUE(M.View.bVisible);
-    EXPECT_EQ(M.Shell.nActivations, 1);
-}
-
-TEST_F(TrayHandlers, ASecondCopyAsksForTheSettings)
-{
-    Form.OnTrayEvent({TrayEventKind::SettingsShowRequest});
-    EXPECT_TRUE(M.View.bVisible);
-    Form.Form_Unload();
-    M.View.bVisible = false;
-    Form.OnTrayEvent({TrayEventKind::SettingsShowRequest}); // after Exit nothing reacts
-    EXPECT_FALSE(M.View.bVisible);
 }
 
 // The entry of a command in a menu, searched in its submenus too.
@@ -98,7 +101,8 @@ TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
     {
         bool bLoggedIn, bMessageUp, bDefaultMailClient, bAutoRun;
     };
-    const Case cases[] = {{false, false, true, false}, {true, false, false, true}, {true, true, false, false}};
+    // After the box closes, Configure is enabled again.
+    const Case cases[] = {{false, false, true, false}, {true, true, false, false}, {true, false, false, true}};
     for (const Case& c : cases)
     {
         if (c.bLoggedIn)
