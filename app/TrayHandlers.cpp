@@ -65,7 +65,8 @@ void frmMain::CTrayIcon_OnMouseUp(int nButton)
         mnuPopComprobar_Click();
         break;
     case 2:
-        // The menu brings the program to the foreground itself; the settings window stays as it is. The default mail client may have been changed by another program since start-up.
+        // The menu brings the program to the foreground itself; the settings window stays as it is. The default
+        // mail client may have been changed by another program since start-up.
         Settings.Controls.mnuPopWinSetupMailtoHandler = Settings.Windows.IsDefaultMailClient();
         OnMenuCommand(P.Tray.ShowMenu(TrayMenu()));
         break;

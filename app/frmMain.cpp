@@ -22,8 +22,9 @@ frmMain::frmMain(Platform& platform)
              [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Cycle(Session, Reader, platform.Clock, platform.Timers, platform.View, platform.System, Settings.Controls,
             Settings.sPassword)
-    , Cancel(Session, Reader, Items, [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); },
-             [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
+    , Cancel(
+          Session, Reader, Items, [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); },
+          [this](const std::string& sText, int nStyle) { return ShowMessage(sText, nStyle); })
     , Web(platform.Shell, platform.Clock, platform.Windows, platform.Timers)
     , HTTP(platform.Sockets, platform.Tls, platform.Files, platform.Dialogs)
     , Upload(HTTP, platform.Files, platform.Processes, platform.Keyboard, platform.ShellLinks, platform.Clock,

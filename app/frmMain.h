@@ -3,7 +3,6 @@
 #pragma once
 
 #include <deque>
-#include <deque>
 #include <optional>
 #include <string>
 

@@ -265,11 +265,6 @@ void AccountLists::UpsertTag(const pugi::xml_node& element)
                                 element.attribute("color").value()});
 }
 
-void AccountLists::RemoveById(const std::string& sId)
-{
-    RemoveByIds({sId});
-}
-
 void AccountLists::RemoveByIds(const std::vector<std::string>& ids)
 {
     if (ids.empty())

@@ -73,10 +73,8 @@ public:
     int FindFolder(const std::string& sKey) const;
     void UpsertTag(const pugi::xml_node& element);
     void UpsertFolder(const pugi::xml_node& element);
-    // A deleted item's id: the tag and the folder (or mounted calendar) that carry it go.
-    void RemoveById(const std::string& sId);
-    // The same for a whole list in one pass: the server deletes thousands of ids at once. Each listed id takes
-    // the first tag and the first folder that still carry it; unknown ids do nothing.
+    // Deleted items' ids, in one pass since the server deletes thousands at once: each listed id takes the first
+    // tag and the first folder (or mounted calendar) that still carry it; unknown ids do nothing.
     void RemoveByIds(const std::vector<std::string>& ids);
     // Another account: what was known of the old one must not filter the new one.
     void Clear();
