@@ -10,6 +10,7 @@ bounded by BOUND seconds; the time each wait took is printed, but only bounds ar
 """
 
 import base64
+import hashlib
 import http.client
 import io
 import json
@@ -581,15 +582,19 @@ class TrayTest(TrayTestCase):
         self.exit_quorvel()
 
     def send_files(self, *paths):
-        """A second copy started with these Windows paths, as Send To starts it; returns the upload and the draft
-        the server stored, the draft's request and the address the browser was given."""
+        """A second copy started with these Windows paths, as Send To starts it; returns the uploads the server
+        holds and the draft these files made. The second copy ends before the job does."""
+        def drafts_of(state):
+            return [m for m in state.get("messages", []) if m.get("folder") == 6]
+
+        known = len(drafts_of(self.env.server_control("state")))
         code, out = self.env.run(self.exe, *paths, timeout=BOUND)
         self.assertEqual(code, 0, out)
 
         def drafted():
             state = self.env.server_control("state")
-            drafts = [m for m in state.get("messages", []) if m.get("folder") == 6]
-            return (state, drafts[-1]) if drafts and state.get("uploads") else None
+            drafts = drafts_of(state)
+            return (state, drafts[-1]) if len(drafts) > known and state.get("uploads") else None
 
         found, seconds = wineenv.wait_for(drafted, BOUND * 2, interval=0.3)
         self.assertTrue(found, f"no draft with an upload on the server{self.program_log_tail()}")
@@ -631,6 +636,18 @@ class TrayTest(TrayTestCase):
                         if not info.is_dir()}
         self.assertEqual({name.split("/", 1)[-1] if name.startswith("album/") else name: data
                           for name, data in unpacked.items()}, files)
+        # A shortcut is sent as what it points at: here the Send To shortcut the start-up save made.
+        links, _ = wineenv.wait_for(lambda: list((self.env.prefix / "drive_c").glob(
+            "users/*/AppData/Roaming/Microsoft/Windows/SendTo/Zimbra in Drafts folder.lnk")), BOUND)
+        self.assertTrue(links, "no Send To shortcut")
+        uploads, _ = self.send_files(
+            "C:\\" + str(links[0].relative_to(self.env.prefix / "drive_c")).replace("/", "\\"))
+        program = [u for u in uploads if u["name"].lower() == "quorvel.exe"]
+        self.assertEqual(len(program), 1, [u["name"] for u in uploads])
+        self.assertEqual(program[0]["sha256"],
+                         hashlib.sha256((wineenv.win64_dir() / "Quorvel.exe").read_bytes()).hexdigest(),
+                         "the shortcut's target arrived, not the shortcut")
+
         leftovers = list((self.env.prefix / "drive_c").glob("users/*/AppData/Local/Temp/*.zip"))
         self.assertEqual(leftovers, [], "a temporary archive was left behind")
         self.assert_running("after sending files")
