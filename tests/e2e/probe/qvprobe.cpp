@@ -694,16 +694,23 @@ int CmdKillOwner(wchar_t** argv)
     return bEnded ? nExitOk : nExitNo;
 }
 
+// CLASS TITLE NUMBER: the window and the number, or the exit code that says why not.
+int WindowAndNumber(wchar_t** argv, HWND& hWnd, unsigned long long& nNumber)
+{
+    if (!ParseNumber(argv[2], nNumber))
+        return Usage();
+    hWnd = FindTopOrSay(argv);
+    return hWnd ? nExitOk : nExitNo;
+}
+
 // Makes the shell forget one icon of the window, as a restarted shell has forgotten every icon; the
 // shell identifies an icon by its window and id only.
 int CmdTrayDelete(wchar_t** argv)
 {
     unsigned long long nId = 0;
-    if (!ParseNumber(argv[2], nId))
-        return Usage();
-    HWND hWnd = FindTopOrSay(argv);
-    if (!hWnd)
-        return nExitNo;
+    HWND hWnd = nullptr;
+    if (const int nExit = WindowAndNumber(argv, hWnd, nId); nExit != nExitOk)
+        return nExit;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = hWnd;
@@ -770,11 +777,9 @@ int CmdWaitFocus(wchar_t** argv)
 int CmdTypeChars(wchar_t** argv)
 {
     unsigned long long nId = 0;
-    if (!ParseNumber(argv[2], nId))
-        return Usage();
-    HWND hWnd = FindTopOrSay(argv);
-    if (!hWnd)
-        return nExitNo;
+    HWND hWnd = nullptr;
+    if (const int nExit = WindowAndNumber(argv, hWnd, nId); nExit != nExitOk)
+        return nExit;
     HWND hControl = ::GetDlgItem(hWnd, static_cast<int>(nId));
     if (!hControl)
     {
