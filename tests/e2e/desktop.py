@@ -174,6 +174,9 @@ class WineEnv(PrefixRegistry):
         finally:
             self._processes.remove(process)
         text = out.decode("utf-8", errors="replace")
+        if process.returncode != 0 and not text.strip():
+            # A program that failed without a word: Wine's own complaint, if any, says why.
+            text = f"(exit code {process.returncode}) {err.decode('utf-8', errors='replace')[-2000:]}"
         if check and process.returncode != 0:
             raise EnvError(f"{program} {' '.join(map(str, args))} failed ({process.returncode}): "
                            f"{text}{err.decode('utf-8', errors='replace')}")

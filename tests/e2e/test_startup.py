@@ -202,7 +202,7 @@ class StartupTest(QuorvelTestCase):
                                 log_name="holder")
         held, _ = wineenv.wait_for(
             lambda: any("held" in log.read_text(errors="replace") for log in self.env.artifacts.glob("*-holder.log")),
-            BOUND)
+            BOUND * 2)
         self.assertTrue(held, "the probe did not make the event")
         second = self.env.spawn(self.exe, "mailto:bob@example.org", log_name="quorvel")
         box, seconds = wineenv.wait_for(lambda: (lambda r: r if r.ok else None)(self.probe("msgbox-text")),
