@@ -7,11 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "fakezimbra/client/FakeServer.h"
+#include "ServerFixture.h"
 #include "platform/fake/Fakes.h"
 #include "platform/posix/CurlTls.h"
 #include "platform/posix/PosixFiles.h"
@@ -157,10 +156,7 @@ TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
 // to one it does not trust.
 TEST_F(HttpClient, SafeConnectionChecksTheCertificate)
 {
-    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
-                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    test::MakeCertificate(sFolder);
     FakeServer server(Raw(R"(HTTP/1.1 302 Found\r\nLocation: http://localhost/elsewhere\r\nContent-Length: 0\r\n\r\n)"),
                       {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
     ASSERT_TRUE(server.IsRunning());

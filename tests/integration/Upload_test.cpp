@@ -109,11 +109,6 @@ protected:
         HTTP.Timeouts = {5000, 10000, 10000};
     }
     void TearDown() override { std::filesystem::remove_all(sFolder); }
-    void SignIn(const FakeServer& server)
-    {
-        Account(server);
-        ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    }
 
     std::string Path(const std::string& sName) const { return Windows(sFolder + "/" + sName); }
     UploadOutcome Send(const FakeServer& server, const std::string& sPaths)
@@ -160,22 +155,14 @@ TEST_F(UploadServer, AFolderGoesThroughThePackerAndLeavesNothingInTemp)
     ASSERT_EQ(outcome.nKind, UploadOutcome::Kind::Completed) << outcome.sText;
     EXPECT_EQ(Entries(server, outcome.sAttachId), "a.zip\na.txt 7\n");
 
-    // A job that fails sends nothing and leaves no archive.
-    const std::pair<std::string, std::string> failures[] = {
-        {Path("a.txt") + " " + Path("gone.txt"),
-         "File not found\r\ndbg: 0.10\r\nLargo sep=1\r\nFilename: " + Path("gone.txt")},
-        // The second group fails in the middle of its file, after the first one has written the archive.
-        {Path("a.txt") + " " + Windows("/proc/self/mem"), "Zip return code error."},
-    };
+    // A packer that fails in the second group's file, after the first group has written the archive, sends
+    // nothing and leaves no archive (a missing file is the unit test's).
     const size_t nBefore = Uploads(server).size();
-    for (const auto& [sPaths, sText] : failures)
-    {
-        outcome = Send(server, sPaths);
-        EXPECT_EQ(outcome.nKind, UploadOutcome::Kind::CodError);
-        EXPECT_EQ(outcome.sText.substr(0, sText.size()), sText);
-        EXPECT_EQ(Uploads(server).size(), nBefore);
-        EXPECT_TRUE(std::filesystem::is_empty(sFolder + "/temp"));
-    }
+    outcome = Send(server, Path("a.txt") + " " + Windows("/proc/self/mem"));
+    EXPECT_EQ(outcome.nKind, UploadOutcome::Kind::CodError);
+    EXPECT_EQ(outcome.sText.substr(0, 22), "Zip return code error.");
+    EXPECT_EQ(Uploads(server).size(), nBefore);
+    EXPECT_TRUE(std::filesystem::is_empty(sFolder + "/temp"));
 }
 
 // Files arrive byte for byte under their names, the request exactly as written.
@@ -226,26 +213,9 @@ TEST_F(UploadServer, TheRequestArrivesAsWritten)
 struct Program
 {
     explicit Program(IFiles& files)
-        : Machine{.Registry = M.Registry,
-                  .Soap = Soap,
-                  .Dialogs = M.Dialogs,
-                  .Clock = M.Clock,
-                  .Locale = M.Locale,
-                  .Timers = M.Timers,
-                  .View = M.View,
-                  .Tray = M.Tray,
-                  .Integration = M.Integration,
-                  .System = M.System,
-                  .Shell = M.Shell,
-                  .ItemIcons = M.ItemIcons,
-                  .Windows = M.Windows,
-                  .WinSetup = M.WinSetup,
-                  .Sockets = Sockets,
-                  .Tls = Tls,
-                  .Files = files,
-                  .Processes = Packer,
-                  .Keyboard = M.Keyboard,
-                  .ShellLinks = M.ShellLinks}
+        : Machine{M.Registry, Soap,          M.Dialogs, M.Clock, M.Locale,    M.Timers,    M.View,
+                  M.Tray,     M.Integration, M.System,  M.Shell, M.ItemIcons, M.Windows,   M.WinSetup,
+                  Sockets,    Tls,           files,     Packer,  M.Keyboard,  M.ShellLinks}
     {
     }
     fake::FakeMachine M;

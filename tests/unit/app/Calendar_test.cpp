@@ -69,11 +69,8 @@ TEST_F(Calendar, TheMenuShowsTheItemAndItsStates)
         item.bNotificar = c.bNotificar;
         Choose(item.GetTag(), MenuCommand::None);
         const PopupMenu& menu = M.Tray.Menus.back();
-        std::vector<std::string> texts;
-        for (const MenuEntry& entry : menu)
-            texts.push_back(entry.sText);
-        EXPECT_EQ(texts, (std::vector<std::string>{c.sCaption, "When: 10:00 - 10:30", "", "Open Zimbra", "Delete",
-                                                   "Notify this appointment"}));
+        EXPECT_EQ(Texts(menu), (std::vector<std::string>{c.sCaption, "When: 10:00 - 10:30", "", "Open Zimbra", "Delete",
+                                                         "Notify this appointment"}));
         EXPECT_EQ(menu[4].bEnabled, std::string(c.sOrganizer) == "1");
         EXPECT_EQ(menu[5].bChecked, c.bNotificar);
     }

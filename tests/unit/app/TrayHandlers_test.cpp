@@ -87,14 +87,6 @@ const MenuEntry* Find(const PopupMenu& menu, MenuCommand nCommand)
     return nullptr;
 }
 
-std::vector<std::string> Texts(const PopupMenu& menu)
-{
-    std::vector<std::string> texts;
-    for (const MenuEntry& entry : menu)
-        texts.push_back(entry.sText);
-    return texts;
-}
-
 TEST_F(TrayHandlers, TheTrayMenuFollowsTheProgramsState)
 {
     struct Case
