@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 #include "session/Envelope.h"
 
 namespace qv
@@ -16,11 +17,7 @@ protected:
     {
         Form.Settings.Controls.txtZimbraHost = "mail.example.com";
         Form.Session.ServerChanged("mail.example.com");
-        Form.Session.sAuthToken = "0_ab";
-        Form.Session.sSessionId = "1842";
-        Form.Session.sSessionElement = "session";
-        Form.Session.sNotifySeq = "7";
-        Form.Session.sServerVersion = "8.8.15_GA";
+        test::LoggedIn(Form.Session);
     }
     Icontify& Item(const std::string& sName, const char* sOrganizer = "1")
     {

@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 
 namespace qv
 {
@@ -123,9 +124,7 @@ TEST_F(Startup, ChangingServerOrUserEndsTheSession)
     };
     for (const auto& [change, bProbesAgain] : changes)
     {
-        Form.Session.sAuthToken = "tok";
-        Form.Session.sSessionId = "9";
-        Form.Session.bServerProbed = true;
+        LoggedIn(Form.Session);
         change(Form);
         EXPECT_TRUE(Form.Session.sAuthToken.empty());
         EXPECT_TRUE(Form.Session.sSessionId.empty());

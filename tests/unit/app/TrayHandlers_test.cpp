@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 
 namespace qv
 {
@@ -14,8 +15,7 @@ protected:
         Form.txtZimbraHost_Change("mail.example.com");
         Form.txtUsuario_Change("alice");
         Form.Settings.sPassword = "secret";
-        Form.Session.sAuthToken = "0_ab";
-        Form.Session.sServerVersion = "8.8.15_GA";
+        test::LoggedIn(Form.Session);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 #include "settings/PocketCrypter.h"
 #include "settings/Registry2.h"
 
@@ -63,10 +64,9 @@ TEST_F(Settings, APlainPasswordIsUsedAndStoredScrambledOrNotAtAllWithoutSavePass
 
 TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
 {
-    Form.Session.sAuthToken = "tok";
-    Form.Session.sSessionId = "17";
+    test::LoggedIn(Form.Session);
     Form.CommitPassword(); // nothing changed: nothing happens
-    EXPECT_EQ(Form.Session.sAuthToken, "tok");
+    EXPECT_EQ(Form.Session.sAuthToken, "0_ab");
     Form.txtPassword_Change("new one");
     Form.CommitPassword();
     EXPECT_EQ(Form.Settings.sPassword, "new one");
