@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "fakezimbra/client/FakeServer.h"
@@ -32,6 +33,19 @@ protected:
         ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
     }
 };
+
+// What a shell command writes to its standard output.
+inline std::string Output(const std::string& sCommand)
+{
+    std::string sOut;
+    FILE* pPipe = ::popen(sCommand.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; pPipe && (n = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0;)
+        sOut.append(buffer, n);
+    if (pPipe)
+        ::pclose(pPipe);
+    return sOut;
+}
 
 // A certificate for 127.0.0.1 that nobody vouches for, as cert.pem and key.pem in the folder.
 inline void MakeCertificate(const std::string& sFolder)

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -68,18 +67,6 @@ private:
     PosixProcesses Processes;
 };
 
-std::string Output(const std::string& sCommand)
-{
-    std::string sOut;
-    FILE* pPipe = ::popen(sCommand.c_str(), "r");
-    char buffer[4096];
-    for (size_t n; pPipe && (n = std::fread(buffer, 1, sizeof buffer, pPipe)) > 0;)
-        sOut.append(buffer, n);
-    if (pPipe)
-        ::pclose(pPipe);
-    return sOut;
-}
-
 class UploadServer : public test::ServerFixture
 {
 protected:
@@ -122,12 +109,13 @@ protected:
     std::string Entries(const FakeServer& server, const std::string& sAid) const
     {
         std::ofstream(sFolder + "/state.json") << server.State();
-        return Output(std::string(QUORVEL_PYTHON) +
-                      " -c \"import base64,io,json,sys,zipfile; u=json.load(open(sys.argv[1]))['uploads'][sys.argv[2]];"
-                      " z=zipfile.ZipFile(io.BytesIO(base64.b64decode(u['b64'])));"
-                      " print(u['name']); [print(i.filename, i.file_size) for i in sorted(z.infolist(), key=lambda i: "
-                      "i.filename) if not i.is_dir()]\" '" +
-                      sFolder + "/state.json' '" + sAid + "'");
+        return test::Output(
+            std::string(QUORVEL_PYTHON) +
+            " -c \"import base64,io,json,sys,zipfile; u=json.load(open(sys.argv[1]))['uploads'][sys.argv[2]];"
+            " z=zipfile.ZipFile(io.BytesIO(base64.b64decode(u['b64'])));"
+            " print(u['name']); [print(i.filename, i.file_size) for i in sorted(z.infolist(), key=lambda i: "
+            "i.filename) if not i.is_dir()]\" '" +
+            sFolder + "/state.json' '" + sAid + "'");
     }
     std::vector<test::RecordedRequest> Uploads(const FakeServer& server) const
     {
