@@ -27,11 +27,6 @@ protected:
         Items.ForEachApptItem([&](IApptItem& item) { names.push_back(item.name); });
         return names;
     }
-    void SignIn(const FakeServer& server)
-    {
-        Account(server);
-        ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
-    }
 };
 
 TEST_F(Calendar, TheWeekIsReadPageByPageAndItsLastPageBringsTheDueReminder)

@@ -14,8 +14,7 @@ using Checks = test::ServerFixture;
 TEST_F(Checks, ChecksCarryTheSequenceAndChangeTokenAndAnnounceNewMailOnce)
 {
     FakeServer server("new_mail");
-    Account(server);
-    ASSERT_TRUE(Cycle.Comprobar()) << Session.sLastError;
+    SignIn(server);
     const std::string sSession = Session.sSessionId;
     ASSERT_FALSE(Session.sChangeToken.empty());
     Icon.Announced.clear();

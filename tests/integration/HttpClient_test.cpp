@@ -6,12 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "fakezimbra/client/FakeServer.h"
+#include "ServerFixture.h"
 #include "platform/fake/Fakes.h"
 #include "platform/posix/CurlTls.h"
 #include "platform/posix/PosixFiles.h"
@@ -77,16 +75,6 @@ protected:
                         "Cookie: ZM_TEST=true; ZM_AUTH_TOKEN=tok\r\n\r\n";
         return request;
     }
-    static std::string Sha256(const std::string& sPath)
-    {
-        std::string sDigest(64, '\0');
-        FILE* pPipe = ::popen(("sha256sum '" + sPath + "'").c_str(), "r");
-        const size_t nRead = pPipe ? std::fread(sDigest.data(), 1, sDigest.size(), pPipe) : 0;
-        if (pPipe)
-            ::pclose(pPipe);
-        sDigest.resize(nRead);
-        return sDigest;
-    }
     static std::string Raw(const std::string& sAnswer, const std::string& sMore = {})
     {
         return R"({"script": [{"match": {"path": "/service/upload"}, "respond": {"raw": ")" + sAnswer + "\"" + sMore +
@@ -118,7 +106,7 @@ TEST_F(HttpClient, ALargeFileReachesASlowReaderWholeAndItsAnswerByteForByte)
     EXPECT_EQ(requests[0].sPath, "/service/upload?fmt=raw");
     EXPECT_EQ(requests[0].Headers, ParseHeaders(request.sHead));
     EXPECT_EQ(requests[0].nBodyLength, nLargeBytes);
-    EXPECT_EQ(requests[0].sBodySha256, Sha256(sLargeFile));
+    EXPECT_EQ(requests[0].sBodySha256, test::Output("sha256sum '" + sLargeFile + "'").substr(0, 64));
 }
 
 TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
@@ -157,10 +145,7 @@ TEST_F(HttpClient, EveryFailureReachesTheCallerOnce)
 // to one it does not trust.
 TEST_F(HttpClient, SafeConnectionChecksTheCertificate)
 {
-    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
-                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    test::MakeCertificate(sFolder);
     FakeServer server(Raw(R"(HTTP/1.1 302 Found\r\nLocation: http://localhost/elsewhere\r\nContent-Length: 0\r\n\r\n)"),
                       {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
     ASSERT_TRUE(server.IsRunning());

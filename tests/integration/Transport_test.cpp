@@ -1,12 +1,10 @@
-// The core's SOAP client against the fake server through a real HTTP stack: what goes on the wire, byte for byte,
-// and how each kind of answer is classified.
+// The core's SOAP client against the fake server through a real HTTP stack: how each kind of answer is classified.
+// What a check sends, byte for byte, is the check cycle's integration test.
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "ServerFixture.h"
-#include "session/Envelope.h"
 
 namespace qv
 {
@@ -15,26 +13,7 @@ namespace
 
 using test::FakeServer;
 
-class Transport : public test::ServerFixture
-{
-};
-
-TEST_F(Transport, ALoginProbesThenPostsTheExactEnvelope)
-{
-    FakeServer server(R"({"account": {"name": "alice", "password": "p&ss<word>"}})");
-    Account(server, "p&ss<word>");
-    const std::string sEnvelope = LoginEnvelope("alice", "p&ss<word>");
-    const std::string sAnswer = Session.SendSoapRequest(sEnvelope);
-    ASSERT_FALSE(sAnswer.empty()) << Session.sLastError;
-    const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].sMethod, "OPTIONS");
-    EXPECT_EQ(requests[0].sPath, "/service/soap");
-    EXPECT_EQ(requests[0].sBody, "");
-    EXPECT_EQ(requests[1].sMethod, "POST");
-    EXPECT_EQ(requests[1].sHost, server.HostAndPort());
-    EXPECT_EQ(requests[1].sBody, sEnvelope);
-}
+using Transport = test::ServerFixture;
 
 // How each kind of answer ends a check: a refused probe sends no POST, a fault that comes with status 500 is still
 // read as a fault, a server that never answers times out, a 5 MB answer is read whole, and a name that does not
@@ -85,9 +64,7 @@ TEST_F(Transport, AnUntrustedCertificateIsReportedByItsDescription)
 {
     const std::string sFolder = std::filesystem::temp_directory_path() / ("quorvel-tls-" + std::to_string(getpid()));
     std::filesystem::create_directories(sFolder);
-    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" +
-                                 sFolder + "/key.pem' -out '" + sFolder + "/cert.pem' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    test::MakeCertificate(sFolder);
     FakeServer server({}, {"--tls-cert", sFolder + "/cert.pem", "--tls-key", sFolder + "/key.pem"});
     Account(server);
     Controls.chkSSL = 1;

@@ -34,6 +34,14 @@ protected:
             M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok({}));
         M.Soap.Replies.push_back(fake::FakeSoapTransport::Ok(sBody));
     }
+    // The entries' texts of a menu, in order.
+    static std::vector<std::string> Texts(const PopupMenu& menu)
+    {
+        std::vector<std::string> texts;
+        for (const MenuEntry& entry : menu)
+            texts.push_back(entry.sText);
+        return texts;
+    }
     size_t Saves() const
     {
         size_t n = 0;

@@ -15,6 +15,18 @@
 namespace qv::test
 {
 
+// A session as a login on a current server leaves it.
+inline void LoggedIn(ServerSession& session)
+{
+    session.sAuthToken = "0_ab";
+    session.sSessionId = "1842";
+    session.sSessionElement = "session";
+    session.sNotifySeq = "7";
+    session.sChangeToken = "4271";
+    session.sServerVersion = "8.8.15_GA";
+    session.bServerProbed = true;
+}
+
 template <typename Transport>
 class SessionParts
 {

@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 #include "session/Envelope.h"
 
 namespace qv
@@ -16,11 +17,7 @@ protected:
     {
         Form.Settings.Controls.txtZimbraHost = "mail.example.com";
         Form.Session.ServerChanged("mail.example.com");
-        Form.Session.sAuthToken = "0_ab";
-        Form.Session.sSessionId = "1842";
-        Form.Session.sSessionElement = "session";
-        Form.Session.sNotifySeq = "7";
-        Form.Session.sServerVersion = "8.8.15_GA";
+        test::LoggedIn(Form.Session);
     }
     Icontify& Item(const std::string& sName, const char* sOrganizer = "1")
     {
@@ -69,11 +66,8 @@ TEST_F(Calendar, TheMenuShowsTheItemAndItsStates)
         item.bNotificar = c.bNotificar;
         Choose(item.GetTag(), MenuCommand::None);
         const PopupMenu& menu = M.Tray.Menus.back();
-        std::vector<std::string> texts;
-        for (const MenuEntry& entry : menu)
-            texts.push_back(entry.sText);
-        EXPECT_EQ(texts, (std::vector<std::string>{c.sCaption, "When: 10:00 - 10:30", "", "Open Zimbra", "Delete",
-                                                   "Notify this appointment"}));
+        EXPECT_EQ(Texts(menu), (std::vector<std::string>{c.sCaption, "When: 10:00 - 10:30", "", "Open Zimbra", "Delete",
+                                                         "Notify this appointment"}));
         EXPECT_EQ(menu[4].bEnabled, std::string(c.sOrganizer) == "1");
         EXPECT_EQ(menu[5].bChecked, c.bNotificar);
     }

@@ -76,19 +76,12 @@ TEST(BuildHandOff, TheRunningCopyReadsWhatTheSecondCopySends)
     for (const Case& c : cases)
     {
         const HandOffMessage message = BuildHandOff(c.sCommandLine, [](const std::string& s) { return s; });
-        EXPECT_EQ(message.sBytes.size(), c.nBytes) << c.sCommandLine;
-        if (!message.sBytes.empty())
-        {
-            EXPECT_EQ(message.sBytes.back(), '\0') << c.sCommandLine;
-        }
-        const TrayEvent event = DecodeCopyData(message.nCode, message.sBytes.data(),
-                                               static_cast<uint32_t>(message.sBytes.size()),
-                                               [](const char* p, size_t n) { return std::string(p, n); });
+        EXPECT_EQ(message.sBytes.size(), c.nBytes) << c.sCommandLine; // the text and its zero
+        const TrayEvent event =
+            DecodeCopyData(message.nCode, message.sBytes.data(), static_cast<uint32_t>(message.sBytes.size()),
+                           [](const char* p, size_t n) { return std::string(p, n); });
         EXPECT_EQ(event.nKind, c.nKind) << c.sCommandLine;
-        if (c.nKind != TrayEventKind::SettingsShowRequest)
-        {
-            EXPECT_EQ(event.sCommandLine, c.sRead) << c.sCommandLine;
-        }
+        EXPECT_EQ(event.sCommandLine, c.sRead) << c.sCommandLine;
     }
     EXPECT_EQ(BuildHandOff("Q.exe mailto:a@b.c", Coded).sBytes, std::string("<a@b.c>") + '\0');
 }

@@ -28,8 +28,9 @@ TEST_F(Items, TheFirstBalloonAddsTheIconAndOnlyTheShellsNoticeEndsTheWait)
     ASSERT_EQ(M.ItemIcons.Log.size(), 1u);
     const NotifyRecord& first = M.ItemIcons.Log[0].Record;
     EXPECT_EQ(M.ItemIcons.Log[0].nCommand, ShellCommand::Add);
-    EXPECT_EQ(std::tie(first.sInfoTitle, first.sInfo, first.nIcon),
-              std::make_tuple(u"Review [MODIFIED]", u"When: 10:00 - 10:30", TrayIconKind::Calendar));
+    EXPECT_EQ(std::tie(first.sInfoTitle, first.sInfo, first.sTip, first.nIcon),
+              std::make_tuple(u"Review [MODIFIED]", u"When: 10:00 - 10:30", u"Review [MODIFIED]\r\nWhen: 10:00 - 10:30",
+                              TrayIconKind::Calendar));
 
     for (const TrayEventKind nKind : {TrayEventKind::MouseDown, TrayEventKind::DblClick, TrayEventKind::BalloonHide})
         Form.OnItemTrayEvent(item.GetTag(), {nKind, 1});

@@ -63,35 +63,20 @@ TEST(TrayModel, ResetAndShellRestart)
     model.IconAdd("You have unread e-mail messages\r\nInbox (1)", 1, TrayIconKind::NewMail);
     // After a restart of the shell the icon comes back as it last was, its balloon asked for again: the old
     // shell may have gone before showing it, and an item waiting for its balloon would wait for good.
-    NotifyRecord again = ForShellRestart(model.Record());
-    EXPECT_EQ(again.nIcon, TrayIconKind::NewMail);
-    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip | nInfo);
-    EXPECT_EQ(again.sInfoTitle, u"You have unread e-mail messages");
-    EXPECT_EQ(again.sInfo, u"Inbox (1)");
-
+    const auto Fields = [](const NotifyRecord& r) {
+        return std::make_tuple(r.nFlags, r.nIcon, r.sTip, r.sInfoTitle, r.sInfo, r.nInfoFlags);
+    };
+    const std::u16string sTip = u"You have unread e-mail messages\r\nInbox (1)";
+    EXPECT_EQ(Fields(ForShellRestart(model.Record())),
+              std::make_tuple(nMessage | nIcon | nTip | nInfo, TrayIconKind::NewMail, sTip,
+                              u"You have unread e-mail messages", u"Inbox (1)", InfoFlags::nUser));
     model.IconReset(TrayIconKind::Window);
-    EXPECT_EQ(model.Record().nFlags, nIcon | nTip);
-    EXPECT_EQ(model.Record().sTip, u"Quorvel v5.0.1");
-    EXPECT_TRUE(model.Record().sInfo.empty());
-    EXPECT_EQ(model.Record().nInfoFlags, InfoFlags::nNone);
+    EXPECT_EQ(Fields(model.Record()),
+              std::make_tuple(nIcon | nTip, TrayIconKind::Window, u"Quorvel v5.0.1", u"", u"", InfoFlags::nNone));
     // The reset's own flags lack the callback message: re-adding with them would lose every click; and the
     // balloon of the mail since read must not come back with the icon.
-    again = ForShellRestart(model.Record());
-    EXPECT_EQ(again.nFlags, nMessage | nIcon | nTip);
-    EXPECT_EQ(again.nIcon, TrayIconKind::Window);
-    EXPECT_TRUE(again.sInfo.empty());
-    EXPECT_TRUE(again.sInfoTitle.empty());
-    EXPECT_EQ(again.nInfoFlags, InfoFlags::nNone);
-}
-
-TEST(TrayModel, TheBalloonSplitsAtTheFirstLine)
-{
-    TrayModel model;
-    EXPECT_EQ(model.IconizarCal(TrayIconKind::Calendar, "Review [MODIFIED]\r\nWhen: 10:00", true), ShellCommand::Add);
-    EXPECT_EQ(model.Record().sInfoTitle, u"Review [MODIFIED]");
-    EXPECT_EQ(model.Record().sInfo, u"When: 10:00");
-    EXPECT_EQ(model.Record().sTip, u"Review [MODIFIED]\r\nWhen: 10:00");
-    EXPECT_EQ(model.IconizarCal(TrayIconKind::Calendar, "x\r\ny", false), ShellCommand::Modify);
+    EXPECT_EQ(Fields(ForShellRestart(model.Record())), std::make_tuple(nMessage | nIcon | nTip, TrayIconKind::Window,
+                                                                       u"Quorvel v5.0.1", u"", u"", InfoFlags::nNone));
 }
 
 } // namespace

@@ -36,11 +36,7 @@ TEST(BrowserLogin, LeavesTheProgramsSessionAsItWas)
         SessionParts<FakeSoapTransport> parts;
         parts.Account("mail.example.com:8443");
         ServerSession& session = parts.Session;
-        session.sAuthToken = "0_program";
-        session.sSessionId = "1842";
-        session.sNotifySeq = "7";
-        session.sChangeToken = "4271";
-        session.bServerProbed = true;
+        LoggedIn(session);
         session.sLastError = "the last check's";
         session.sServerHost = "mbs2.example.com"; // where a referral sent the program's own requests
         const auto State = [&] {

@@ -8,17 +8,7 @@ namespace
 
 using namespace test;
 
-class Response : public SessionFixture
-{
-protected:
-    void LoggedIn()
-    {
-        Session.sAuthToken = "tok";
-        Session.sSessionId = "1842";
-        Session.sNotifySeq = "4";
-        Session.sChangeToken = "4271";
-    }
-};
+using Response = SessionFixture;
 
 TEST_F(Response, ALoginAnswerStartsTheSession)
 {
@@ -39,12 +29,12 @@ TEST_F(Response, EveryCutOfAGoodAnswerFailsAndLeavesTheSessionAlone)
     const size_t nLastTag = sAnswer.rfind('>');
     for (size_t nCut = 0; nCut < nLastTag; ++nCut)
     {
-        LoggedIn();
+        LoggedIn(Session);
         ASSERT_FALSE(Reader.ProcessResponse(sAnswer.substr(0, nCut))) << nCut;
         EXPECT_EQ(Session.sLastError.rfind("Zimbra server reports an error:\r\n", 0), 0u) << nCut;
-        EXPECT_EQ(Session.sAuthToken, "tok");
+        EXPECT_EQ(Session.sAuthToken, "0_ab");
         EXPECT_EQ(Session.sSessionId, "1842");
-        EXPECT_EQ(Session.sNotifySeq, "4");
+        EXPECT_EQ(Session.sNotifySeq, "7");
     }
 }
 
@@ -74,7 +64,7 @@ TEST_F(Response, AFaultEndsTheSessionOnlyWhenItIsAboutTheSession)
     for (const auto& [sAnswer, sReason, bResult, bEnds] : cases)
     {
         SCOPED_TRACE(sAnswer);
-        LoggedIn();
+        LoggedIn(Session);
         Session.sLastError.clear();
         EXPECT_EQ(Reader.ProcessResponse(sAnswer), bResult);
         EXPECT_EQ(Session.sLastError, sReason);
@@ -87,18 +77,16 @@ TEST_F(Response, AFaultEndsTheSessionOnlyWhenItIsAboutTheSession)
 TEST_F(Response, AnAnswerFromAnotherSessionEndsOursAndTheSameSessionGoesOn)
 {
     Account("mail.example.com");
-    Session.sServerVersion = "8.8.15";
-    Session.bServerProbed = true;
     for (const auto& [sAnswered, bEnds] : {std::pair{"1999", true}, std::pair{"1842", false}})
     {
-        LoggedIn();
+        LoggedIn(Session);
         AnswerWith(CheckAnswer(sAnswered), false);
         EXPECT_TRUE(Cycle.Comprobar());
         EXPECT_EQ(Session.sAuthToken.empty(), bEnds) << sAnswered;
         EXPECT_EQ(Session.sSessionId.empty(), bEnds) << sAnswered;
         EXPECT_EQ(Session.sNotifySeq.empty(), bEnds) << sAnswered;
         // The request carried the old id and the old sequence.
-        EXPECT_NE(Soap.Requests.back().sBody.find("<session seq=\"4\" id=\"1842\">1842</session>"), std::string::npos);
+        EXPECT_NE(Soap.Requests.back().sBody.find("<session seq=\"7\" id=\"1842\">1842</session>"), std::string::npos);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "../Answers.h"
 #include "../FormFixture.h"
+#include "../SessionParts.h"
 #include "settings/PocketCrypter.h"
 #include "settings/Registry2.h"
 
@@ -63,10 +64,9 @@ TEST_F(Settings, APlainPasswordIsUsedAndStoredScrambledOrNotAtAllWithoutSavePass
 
 TEST_F(Settings, CommitMasksThePasswordAndEndsTheSession)
 {
-    Form.Session.sAuthToken = "tok";
-    Form.Session.sSessionId = "17";
+    test::LoggedIn(Form.Session);
     Form.CommitPassword(); // nothing changed: nothing happens
-    EXPECT_EQ(Form.Session.sAuthToken, "tok");
+    EXPECT_EQ(Form.Session.sAuthToken, "0_ab");
     Form.txtPassword_Change("new one");
     Form.CommitPassword();
     EXPECT_EQ(Form.Settings.sPassword, "new one");
@@ -175,21 +175,19 @@ TEST(SettingsDialog, OkBeepsOnAnEmptyNotifyFilterAndAsksTheDefaultMailClientQues
     }
 }
 
-TEST(SettingsForm, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
+TEST_F(Settings, TheStoredPasswordIsReadInTheRadixOfItsOwnWebmailLogin)
 {
     for (const bool bWebmailLogin : {true, false})
     {
-        fake::FakeMachine m;
         const std::string sStored = StoredPassword("Tr0ub4dor&3", bWebmailLogin);
         ASSERT_NE(sStored.rfind("text:", 0), 0u) << "the password must be stored scrambled for this test";
         ASSERT_NE(DecodePassword(sStored, !bWebmailLogin), "Tr0ub4dor&3"); // the other radix reads another one
-        m.Registry.Put(sSettingsKey, "WebmailLogin", RegValue{RegKind::Text, bWebmailLogin ? "1" : "0", 0});
-        m.Registry.Put(sSettingsKey, "Password", RegValue{RegKind::Text, sStored, 0});
-        SettingsForm form(m.Registry, m.Integration, m.WinSetup, m.View);
-        form.LoadSettings();
-        EXPECT_EQ(form.sPassword, "Tr0ub4dor&3") << bWebmailLogin;
-        form.SaveSettings(SaveMode::Shutdown);
-        EXPECT_EQ(m.Registry.Text(sSettingsKey, "Password"), sStored) << bWebmailLogin;
+        Store("WebmailLogin", bWebmailLogin ? "1" : "0");
+        Store("Password", sStored);
+        Form.Settings.LoadSettings();
+        EXPECT_EQ(Form.Settings.sPassword, "Tr0ub4dor&3") << bWebmailLogin;
+        Form.Settings.SaveSettings(SaveMode::Shutdown);
+        EXPECT_EQ(Stored("Password"), sStored) << bWebmailLogin;
     }
 }
 
