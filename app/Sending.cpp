@@ -73,9 +73,8 @@ void frmMain::HTTP_Completed(const DraftFields& job)
     Cycle.SetBusy(false);
     Cycle.StopCheckTimer();
 
-    const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(
-        {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-        true, DraftRequestBody(job, Reader.sComposeFormat)));
+    const std::string sAnswer =
+        Session.SendSoapRequest(SessionEnvelope(Session.Header(), true, DraftRequestBody(job, Reader.sComposeFormat)));
     if (!sAnswer.empty())
         (void)Reader.ProcessResponse(sAnswer);
     if (!Reader.sDraftId.empty())

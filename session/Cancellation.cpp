@@ -85,9 +85,7 @@ bool Cancellation::CalApptCancelado(int iCalItem)
         return false;
     }
     const std::string sBody = CancelRequestBody(pItem->invId, pItem->recur == "1" ? InstanceName(*pItem) : "");
-    const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(
-        {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-        false, sBody));
+    const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(Session.Header(), false, sBody));
     const bool bRead = !sAnswer.empty() && Reader.ProcessResponse(sAnswer);
     if (bRead && HasCancelResponse(sAnswer))
         return true;

@@ -30,8 +30,7 @@ CheckCycle::CheckCycle(ServerSession& session, AnswerReader& reader, IClock& clo
     Reader.Appts.fnPage = [this](int64_t nOffset) {
         const std::string sKept = Session.sLastError; // a page that fails is no failed check
         const std::string sAnswer = Session.SendSoapRequest(SessionEnvelope(
-            {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-            false, CheckRequestBody(false, nSearchStart, nSearchStart + nWeekMs, nOffset)));
+            Session.Header(), false, CheckRequestBody(false, nSearchStart, nSearchStart + nWeekMs, nOffset)));
         Session.sLastError = sKept;
         return sAnswer;
     };
@@ -79,9 +78,8 @@ bool CheckCycle::Comprobar(bool bPorTimer)
             Reader.Appts.bNewDay = true;
         }
         Session.sRequestSessionId = Session.sSessionId;
-        sEnvelope = SessionEnvelope(
-            {Session.sAuthToken, Session.sSessionElement, Session.sSessionId, Session.sNotifySeq, Session.sChangeToken},
-            true, CheckRequestBody(bOldServer, nSearchStart, nSearchStart + nWeekMs));
+        sEnvelope =
+            SessionEnvelope(Session.Header(), true, CheckRequestBody(bOldServer, nSearchStart, nSearchStart + nWeekMs));
     }
 
     Session.bLoginRequest = Session.sAuthToken.empty();

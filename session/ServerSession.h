@@ -12,6 +12,7 @@
 #include "platform/MainView.h"
 #include "platform/SoapTransport.h"
 #include "platform/Tray.h"
+#include "session/Envelope.h"
 #include "session/XPath.h"
 
 namespace qv
@@ -44,6 +45,8 @@ public:
     // browser, so the program's own must stay out of the address. Leaves every field of the session as it was
     // (hence const) and tells nobody of a failure: the caller falls back to the program's token.
     [[nodiscard]] std::optional<std::string> LoginForBrowser(const std::string& sPassword) const;
+    // What an envelope sent within this session carries in its header.
+    SessionHeader Header() const { return {sAuthToken, sSessionElement, sSessionId, sNotifySeq, sChangeToken}; }
     // Why the last request failed, as the user reads it: never an empty box.
     std::string LastErrorText() const;
 
