@@ -325,17 +325,45 @@ std::string Uploader::Timestamp()
 UploadOutcome Uploader::Upload(const UploadJob& job, const std::string& sUrl, const std::string& sHost,
                                const std::string& sAuthToken)
 {
+    if (Trim(job.sFilePaths).empty())
+    {
+        UploadOutcome outcome; // a message without attachments
+        outcome.sSubject = job.sSubject;
+        return outcome;
+    }
+    std::vector<UploadPart> parts;
+    TemporaryArchive archive(Files);
+    if (std::optional<UploadOutcome> failure = Prepare(job, parts, archive.sPath))
+        return std::move(*failure);
+
+    std::string sSubject = job.sSubject;
+    if (Trim(sSubject).empty())
+    {
+        uint64_t nTotal = 0;
+        for (const UploadPart& part : parts)
+            nTotal += part.nSize;
+        sSubject = (parts.size() == 1 ? parts[0].sDisplayName : std::to_string(parts.size()) + " objects") + " (" +
+                   SizeText(nTotal, Locale.DecimalSeparator()) + ")";
+    }
+    const std::optional<std::string> sBoundary = ChooseBoundary(parts, Files);
+    if (!sBoundary)
+        return Failed(75, "DbgTrack: 142616" + std::string(sCrLf) + "A file cannot be read." + std::string(sCrLf) +
+                              "dbg: 3");
+
     std::string sAddress = sUrl;
     for (int nRedirects = 0;; ++nRedirects)
     {
         std::string sLocation;
-        UploadOutcome outcome = Once(job, sAddress, sHost, sAuthToken, sLocation);
+        UploadOutcome outcome = Post(parts, *sBoundary, sAddress, sHost, sAuthToken, sLocation);
         if (sLocation.empty())
+        {
+            outcome.sSubject = sSubject;
             return outcome;
+        }
         if (nRedirects == nMaxRedirects)
             return Failed(54114,
                           "The server sent the upload elsewhere too many times." + std::string(sCrLf) + sLocation);
-        // The same job again, to the new address; the client keeps the cookie from any other host.
+        // The same parts again, to the new address; the client keeps the cookie from any other host.
         if (StartsWithNoCase(sLocation, "http://") || StartsWithNoCase(sLocation, "https://"))
             sAddress = sLocation;
         else if (sLocation.front() == '/')
@@ -346,14 +374,9 @@ UploadOutcome Uploader::Upload(const UploadJob& job, const std::string& sUrl, co
     }
 }
 
-UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, const std::string& sHost,
-                             const std::string& sAuthToken, std::string& sLocation)
+std::optional<UploadOutcome> Uploader::Prepare(const UploadJob& job, std::vector<UploadPart>& parts,
+                                               std::string& sArchiveMade)
 {
-    UploadOutcome outcome;
-    outcome.sSubject = job.sSubject;
-    if (Trim(job.sFilePaths).empty())
-        return outcome; // a message without attachments
-
     FileList list = SplitFileList(job.sFilePaths, job.sFileNames);
     if (list.Failure)
         return Failed(*list.Failure);
@@ -393,8 +416,6 @@ UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, cons
         sizes.push_back(*nSize);
     }
 
-    std::vector<UploadPart> parts;
-    TemporaryArchive archive(Files);
     if (bPack)
     {
         std::string sTitle(sProductTitle);
@@ -432,7 +453,7 @@ UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, cons
         const ZipPlan plan = PlanZip(paths, sArchive);
         if (plan.Failure)
             return Failed(*plan.Failure);
-        archive.sPath = sArchive;
+        sArchiveMade = sArchive;
         const std::string sProgram = Processes.ProgramFolder() + "zip.exe";
         for (const ZipRun& run : plan.Runs)
         {
@@ -463,20 +484,15 @@ UploadOutcome Uploader::Once(const UploadJob& job, const std::string& sUrl, cons
         }
     }
 
-    if (Trim(outcome.sSubject).empty())
-    {
-        uint64_t nTotal = 0;
-        for (const UploadPart& part : parts)
-            nTotal += part.nSize;
-        outcome.sSubject = (parts.size() == 1 ? parts[0].sDisplayName : std::to_string(parts.size()) + " objects") +
-                           " (" + SizeText(nTotal, Locale.DecimalSeparator()) + ")";
-    }
+    return std::nullopt;
+}
 
-    const std::optional<std::string> sBoundary = ChooseBoundary(parts, Files);
-    if (!sBoundary)
-        return Failed(75, "DbgTrack: 142616" + std::string(sCrLf) + "A file cannot be read." + std::string(sCrLf) +
-                              "dbg: 3");
-    const HttpResult result = HTTP.POSTWrapper(sUrl, BuildUploadRequest(parts, sHost, sAuthToken, *sBoundary));
+UploadOutcome Uploader::Post(const std::vector<UploadPart>& parts, const std::string& sBoundary,
+                             const std::string& sUrl, const std::string& sHost, const std::string& sAuthToken,
+                             std::string& sLocation)
+{
+    UploadOutcome outcome;
+    const HttpResult result = HTTP.POSTWrapper(sUrl, BuildUploadRequest(parts, sHost, sAuthToken, sBoundary));
     if (!result.Ok())
     {
         if (result.bShown)

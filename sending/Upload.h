@@ -112,8 +112,12 @@ public:
     static constexpr uint64_t nMaxFileBytes = (uint64_t{1} << 32) - 1;
 
 private:
-    UploadOutcome Once(const UploadJob& job, const std::string& sUrl, const std::string& sHost,
-                       const std::string& sAuthToken, std::string& sLocation);
+    // The parts to send, packed when the job asks for it: once per job, whatever the server redirects. sArchive
+    // names the temporary archive as soon as the packer may have made it.
+    std::optional<UploadOutcome> Prepare(const UploadJob& job, std::vector<UploadPart>& parts, std::string& sArchive);
+    // One POST of the parts; sLocation: where the server sent the upload instead.
+    UploadOutcome Post(const std::vector<UploadPart>& parts, const std::string& sBoundary, const std::string& sUrl,
+                       const std::string& sHost, const std::string& sAuthToken, std::string& sLocation);
     std::string Timestamp();
 
     CHTTP& HTTP;

@@ -158,9 +158,13 @@ TEST_F(Sending, AHandOffDuringAJobWaitsForItWithItsOwnFields)
     EXPECT_TRUE(Sent(2, "aid=\"s1:second\""));
 }
 
-TEST_F(Sending, ARedirectIsFollowedAFewTimesWithoutTheCookieElsewhere)
+TEST_F(Sending, ARedirectIsFollowedAFewTimesWithoutTheCookieElsewhereAndPacksOnce)
 {
     SignIn();
+    M.Keyboard.bShift = true;
+    M.Processes.OnRun = [&](const fake::FakeProcesses::Run& run) {
+        M.Files.Contents[run.sParameters.substr(6, run.sParameters.find('"', 6) - 6)] = "PK archive";
+    };
     for (int i = 0; i < 6; ++i)
         M.Sockets.Answer.push_back("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.2/service/upload?fmt=raw\r\n"
                                    "Content-Length: 0\r\n\r\n");
@@ -172,6 +176,8 @@ TEST_F(Sending, ARedirectIsFollowedAFewTimesWithoutTheCookieElsewhere)
         return nFound;
     };
     EXPECT_EQ(Count("POST /"), 1u + Uploader::nMaxRedirects);
+    EXPECT_EQ(Count("PK archive"), 1u + Uploader::nMaxRedirects);
+    EXPECT_EQ(M.Processes.Runs.size(), 1u);
     EXPECT_EQ(Count("ZM_AUTH_TOKEN"), 1u);
     EXPECT_EQ(Shown().substr(0, 23), "Upload error #54114: Th");
     EXPECT_TRUE(M.Soap.Requests.empty());
