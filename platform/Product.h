@@ -16,6 +16,14 @@ inline std::string VersionText()
            std::to_string(QUORVEL_VERSION_REVISION);
 }
 
+// The name without blanks, where a blank would end it: the upload's User-Agent, the temporary archive's name.
+inline std::string ProductToken()
+{
+    std::string sName(sProductTitle);
+    std::erase(sName, ' ');
+    return sName;
+}
+
 // "Quorvel v5.0.1": the default tooltip and the title of the program's message boxes.
 inline std::string ProductCaption()
 {

@@ -232,13 +232,11 @@ HttpRequest BuildUploadRequest(const std::vector<UploadPart>& parts, const std::
                          std::to_string(k) + "\r\n");
     }
     request.AddBytes("--" + sBoundary + "--\r\n");
-    std::string sTitle(sProductTitle);
-    std::erase(sTitle, ' ');
     request.sHead = "POST /service/upload?fmt=raw HTTP/1.1\r\n"
                     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
                     "Accept-Language: en-us\r\n"
                     "Content-Type: multipart/form-data; boundary=" +
-                    sBoundary + "\r\nAccept-Encoding: \r\nUser-Agent: " + sTitle + "/" + VersionText() +
+                    sBoundary + "\r\nAccept-Encoding: \r\nUser-Agent: " + ProductToken() + "/" + VersionText() +
                     " (Windows)\r\nHost: " + sHost + "\r\nContent-Length: {mkquorvel-content-length}\r\n" +
                     "Connection: Close\r\nCookie: ZM_TEST=true; ZM_AUTH_TOKEN=" + sAuthToken + "\r\n\r\n";
     request.sHead = ReplaceAll(request.sHead, "{mkquorvel-content-length}", std::to_string(request.BodyLength()));
@@ -418,10 +416,8 @@ std::optional<UploadOutcome> Uploader::Prepare(const UploadJob& job, std::vector
 
     if (bPack)
     {
-        std::string sTitle(sProductTitle);
-        std::erase(sTitle, ' ');
         const std::string sStem = Files.TempFolder() + "\\" +
-                                  (list.Items.size() > 1 ? std::to_string(list.Items.size()) + "_objects" : sTitle) +
+                                  (list.Items.size() > 1 ? std::to_string(list.Items.size()) + "_objects" : ProductToken()) +
                                   "_tmp_" + Timestamp();
         std::string sBase;
         if (list.Items.size() > 1)
