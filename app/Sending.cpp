@@ -67,9 +67,7 @@ void frmMain::HTTP_ErrorDeSubida(const std::string& sChunk)
 
 void frmMain::HTTP_Completed(const DraftFields& job)
 {
-    if (bComposing)
-        return; // the transport and message boxes let a second completion in
-    bComposing = true;
+    // Reached from the job loop only, one job at a time: a hand-off while this runs waits in the queue.
     Cycle.SetBusy(false);
     Cycle.StopCheckTimer();
 
@@ -88,7 +86,6 @@ void frmMain::HTTP_Completed(const DraftFields& job)
     }
 
     Cycle.SetBusy(true);
-    bComposing = false;
     Cycle.StartCheckTimer(Reader.nMailPollingInterval);
 }
 

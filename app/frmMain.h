@@ -140,7 +140,6 @@ private:
     int nEventDepth = 0;
     int nOpenMessages = 0;
     int iCalItemActual = -1; // the item whose calendar menu was opened last
-    bool bComposing = false;
     std::deque<UploadJob> Jobs;
     bool bUploading = false;
 };
